@@ -1,0 +1,30 @@
+// Numeric conventions shared by every subsystem: the one real-to-integer
+// conversion, the angle constants (pi taken as 3.14159265) and the
+// normalisation of angles into [0, 2 pi).
+#pragma once
+#include <cmath>
+#include <cstdint>
+
+constexpr double kPi = 3.14159265;
+constexpr double kHalfPi = 1.570796325;
+constexpr double kThreeHalfPi = 4.7123889750000005;  // 3 x 1.570796325 in double
+constexpr double kSixthPi = 0.5235987750000001;      // 3.14159265 / 6
+constexpr double kTwoPi = 6.2831853;
+
+// Eye-to-screen distance in pixels for 1600 columns over a 60-degree view.
+inline const double projection_distance = 800.0 / std::tan(kSixthPi);
+
+// Truncates toward zero; NaN and values outside the signed 32-bit range
+// give INT32_MIN, which several generated patterns rely on.
+inline int32_t to_int32(double v) {
+  if (!(v > -2147483649.0 && v < 2147483648.0)) return INT32_MIN;
+  return static_cast<int32_t>(v);
+}
+
+// IEEE remainder by 2 pi in double, rounded to float; negative results are
+// lifted by 2 pi (again rounded), so the result lies in [0, 6.2831855].
+inline float normalize_angle(float a) {
+  float r = static_cast<float>(std::remainder(static_cast<double>(a), kTwoPi));
+  if (r < 0) r = static_cast<float>(static_cast<double>(r) + kTwoPi);
+  return r;
+}

@@ -1,0 +1,83 @@
+// SDL video: start-up in the shell's order, one event a frame, and the
+// upload-copy-present of the framebuffer. The texture keeps SDL's default
+// blend mode, so frame pixels with alpha below 0xFF blend over the old picture.
+#include "platform/display.h"
+
+#include <SDL.h>
+
+#include "common/framebuffer.h"
+
+namespace {
+
+struct DisplayState {
+  SDL_Window* window = nullptr;
+  SDL_Renderer* renderer = nullptr;
+  SDL_Texture* frame_texture = nullptr;
+  bool has_audio = false;
+  uint32_t frames_presented = 0;
+};
+DisplayState display;
+
+constexpr int kFramePitchBytes = kFrameWidth * 4;
+
+}  // namespace
+
+// A machine without a sound card still plays the show, silently: when the
+// full start fails, try once more without audio.
+bool platform_init() {
+  if (SDL_Init(SDL_INIT_EVERYTHING) == 0) {
+    display.has_audio = true;
+    return true;
+  }
+  display.has_audio = false;
+  return SDL_Init(SDL_INIT_EVERYTHING & ~SDL_INIT_AUDIO) == 0;
+}
+
+bool platform_has_audio() { return display.has_audio; }
+
+bool platform_open_window() {
+  SDL_DisplayMode mode = {};
+  SDL_GetCurrentDisplayMode(0, &mode);
+  display.window = SDL_CreateWindow(nullptr, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, mode.w,
+                                    mode.h, SDL_WINDOW_BORDERLESS);
+  return display.window != nullptr;
+}
+
+bool platform_open_renderer() {
+  display.renderer = SDL_CreateRenderer(display.window, -1, SDL_RENDERER_PRESENTVSYNC);
+  if (!display.renderer) return false;
+  SDL_SetRenderDrawBlendMode(display.renderer, SDL_BLENDMODE_BLEND);
+  return true;
+}
+
+void platform_create_texture() {
+  display.frame_texture = SDL_CreateTexture(display.renderer, SDL_PIXELFORMAT_ABGR8888,
+                                            SDL_TEXTUREACCESS_STREAMING, kFrameWidth, kFrameHeight);
+}
+
+void platform_hide_cursor() { SDL_ShowCursor(SDL_DISABLE); }
+
+bool platform_poll_quit() {
+  SDL_Event event;
+  if (!SDL_PollEvent(&event)) return false;
+  if (event.type == SDL_QUIT) return true;
+  return event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE;
+}
+
+void platform_present(const uint32_t* pixels) {
+  SDL_UpdateTexture(display.frame_texture, nullptr, pixels, kFramePitchBytes);
+  SDL_RenderCopy(display.renderer, display.frame_texture, nullptr, nullptr);
+  SDL_RenderPresent(display.renderer);
+  ++display.frames_presented;
+}
+
+uint32_t platform_frames_presented() { return display.frames_presented; }
+
+void platform_close() {
+  SDL_DestroyTexture(display.frame_texture);
+  SDL_DestroyRenderer(display.renderer);
+  SDL_DestroyWindow(display.window);
+  display.window = nullptr;
+  display.renderer = nullptr;
+  display.frame_texture = nullptr;
+}

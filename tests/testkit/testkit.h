@@ -1,0 +1,43 @@
+// Shared test helpers: a framebuffer of the test's own, PNG bytes written by
+// libpng (the reference encoder), and capture of standard output.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Points frame_pixels at a buffer of this object's own for its lifetime.
+struct ScopedFramebuffer {
+  ScopedFramebuffer();
+  ~ScopedFramebuffer();
+  std::vector<uint32_t> pixels;
+  uint32_t at(int x, int y) const { return pixels[size_t(y) * 1600 + x]; }
+};
+
+struct PngOptions {
+  int color_type = 6;         // PNG colour type
+  int bit_depth = 8;
+  int filter = -1;            // one PNG filter type 0-4 for every row; -1: libpng's choice
+  int compression_level = 6;  // 0-9
+  size_t idat_size = 0;       // bytes per IDAT chunk; 0: libpng's default
+  bool interlace = false;
+};
+
+// Encodes rows of samples (already in the PNG's own layout, height rows of
+// packed bytes) with libpng.
+std::vector<uint8_t> encode_png(uint32_t width, uint32_t height, const std::vector<uint8_t>& rows,
+                                const PngOptions& options = {});
+
+// An RGBA8 picture from 32-bit words 0xAABBGGRR, row by row.
+std::vector<uint8_t> encode_rgba_png(uint32_t width, uint32_t height,
+                                     const std::vector<uint32_t>& words,
+                                     const PngOptions& options = {});
+
+// Captures what the process writes to standard output between start and stop.
+struct StdoutCapture {
+  void start();
+  std::string stop();
+  int saved_fd = -1;
+  std::string path;
+};
+
+void write_file(const std::string& path, const std::vector<uint8_t>& bytes);
