@@ -103,3 +103,16 @@ void write_file(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary);
   out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
+
+void save_frame_png(const std::string& path, const uint32_t* frame) {
+  std::vector<uint8_t> rows(kFramePixelCount * 3);
+  for (size_t i = 0; i < kFramePixelCount; ++i) {
+    rows[i * 3 + 0] = uint8_t(frame[i]);
+    rows[i * 3 + 1] = uint8_t(frame[i] >> 8);
+    rows[i * 3 + 2] = uint8_t(frame[i] >> 16);
+  }
+  PngOptions rgb;
+  rgb.color_type = 2;
+  rgb.compression_level = 3;
+  write_file(path, encode_png(kFrameWidth, kFrameHeight, rows, rgb));
+}

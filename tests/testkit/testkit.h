@@ -41,3 +41,6 @@ struct StdoutCapture {
 };
 
 void write_file(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// Writes the 1600 x 900 frame as an opaque RGB PNG, for looking at a frame.
+void save_frame_png(const std::string& path, const uint32_t* frame);
