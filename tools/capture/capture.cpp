@@ -1,0 +1,291 @@
+// demo-capture: runs the show's own frame pipeline (camera step, clock, clear,
+// scene dispatch) on the virtual clock without a window, at a fixed frame rate
+// of show time, and writes frames, one frame, a video or frame hashes, then a
+// table of the CPU time each scene window's frames took.
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "common/framebuffer.h"
+#include "outputs.h"
+#include "platform/clock.h"
+#include "present.h"
+#include "shell/shell.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: demo-capture [options]\n"
+    "  --data DIR          folder holding images/ and music/ (default: current folder)\n"
+    "  --fps N             frames per second of show time (default 60)\n"
+    "  --frames DIR        write every frame as DIR/frame-NNNNN.png\n"
+    "  --frame FILE        write one frame, chosen with --at-seconds or --at-t\n"
+    "  --at-seconds S      the moment of --frame, in seconds from start-up\n"
+    "  --at-t T            the moment of --frame, as a timeline position (5 per second)\n"
+    "  --video FILE        write an H.264 MP4 video with the music\n"
+    "  --size WxH          video size (default 1600x900)\n"
+    "  --hashes            print a hash of every frame to standard output\n"
+    "  --until-seconds S   stop after S seconds of show time (default: the show's end)\n"
+    "  --quiet             no progress bar\n"
+    "With no output option the show is rendered and only timed.\n";
+
+struct Options {
+  std::string data_dir = ".";
+  int fps = 60;
+  std::string frames_dir;
+  std::string frame_file;
+  double at_ms = -1;
+  std::string video_file;
+  int video_width = kFrameWidth;
+  int video_height = kFrameHeight;
+  bool hashes = false;
+  double until_ms = -1;
+  bool quiet = false;
+};
+
+// The show ends with the first frame whose timeline position passes 630.
+constexpr float kTimelineEnd = 630;
+constexpr double kShowMs = kTimelineEnd * 200.0;
+
+// Scene windows of the report, by the frame's timeline position: the intro
+// up to 100, then each scene from the end of the one before.
+struct ReportWindow {
+  const char* name;
+  float upper;  // frames with t <= upper belong here
+};
+constexpr ReportWindow kReportWindows[] = {
+    {"intro", 100}, {"scene 1", 255}, {"scene 2", 320}, {"scene 3", 530}, {"scene 4", INFINITY},
+};
+constexpr int kReportWindowCount = sizeof kReportWindows / sizeof kReportWindows[0];
+
+struct FrameTime {
+  double ms;
+  float t;
+};
+
+struct CaptureState {
+  std::vector<uint32_t> frame;
+  std::vector<uint32_t> presented;
+  std::vector<FrameTime> times[kReportWindowCount];
+  VideoSink video;
+  int frames_written = 0;
+};
+CaptureState cap;
+
+[[noreturn]] void die(const std::string& message) {
+  std::fprintf(stderr, "demo-capture: %s\n", message.c_str());
+  std::exit(1);
+}
+
+double number_argument(const char* option, const char* text) {
+  char* end = nullptr;
+  double value = std::strtod(text, &end);
+  if (end == text || *end != '\0' || !std::isfinite(value) || value < 0)
+    die(std::string(option) + " takes a number of zero or more, not '" + text + "'");
+  return value;
+}
+
+std::string absolute(const std::string& path) {
+  if (path.empty() || path[0] == '/') return path;
+  char cwd[4096];
+  if (!getcwd(cwd, sizeof cwd)) die("cannot read the current folder");
+  return std::string(cwd) + "/" + path;
+}
+
+Options parse_options(int argc, char** argv) {
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    auto value = [&]() -> const char* {
+      if (i + 1 >= argc) die(arg + " needs a value\n" + kUsage);
+      return argv[++i];
+    };
+    if (arg == "--data") o.data_dir = value();
+    else if (arg == "--fps") {
+      double fps = number_argument("--fps", value());
+      if (fps < 1 || fps > 1000 || fps != std::floor(fps)) die("--fps takes a whole number from 1 to 1000");
+      o.fps = int(fps);
+    } else if (arg == "--frames") o.frames_dir = absolute(value());
+    else if (arg == "--frame") o.frame_file = absolute(value());
+    else if (arg == "--at-seconds") o.at_ms = number_argument("--at-seconds", value()) * 1000.0;
+    else if (arg == "--at-t") o.at_ms = number_argument("--at-t", value()) * 200.0;
+    else if (arg == "--video") o.video_file = absolute(value());
+    else if (arg == "--size") {
+      const char* text = value();
+      if (std::sscanf(text, "%dx%d", &o.video_width, &o.video_height) != 2 || o.video_width < 16 ||
+          o.video_height < 16 || o.video_width > 7680 || o.video_height > 4320 ||
+          o.video_width % 2 || o.video_height % 2)
+        die(std::string("--size takes WIDTHxHEIGHT, even numbers from 16x16 to 7680x4320, not '") +
+            text + "'");
+    } else if (arg == "--hashes") o.hashes = true;
+    else if (arg == "--until-seconds") o.until_ms = number_argument("--until-seconds", value()) * 1000.0;
+    else if (arg == "--quiet") o.quiet = true;
+    else if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, stdout);
+      std::exit(0);
+    } else die("unknown option '" + arg + "'\n" + kUsage);
+  }
+  if (!o.frame_file.empty() && o.at_ms < 0) die("--frame needs --at-seconds or --at-t");
+  if (o.frame_file.empty() && o.at_ms >= 0) die("--at-seconds and --at-t go with --frame");
+  if (o.at_ms > kShowMs) die("--at-seconds and --at-t must lie within the show (126 s, t 630)");
+  if (o.until_ms > kShowMs) o.until_ms = -1;
+  return o;
+}
+
+double thread_cpu_ms() {
+  timespec ts;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
+}
+
+double wall_seconds() {
+  timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return ts.tv_sec + ts.tv_nsec / 1e9;
+}
+
+uint64_t frame_hash(const uint32_t* pixels) {
+  uint64_t hash = 0xcbf29ce484222325ull;  // FNV-1a, 64 bits, over the pixel bytes
+  const uint8_t* bytes = reinterpret_cast<const uint8_t*>(pixels);
+  for (size_t i = 0; i < kFrameBytes; ++i) hash = (hash ^ bytes[i]) * 0x100000001b3ull;
+  return hash;
+}
+
+void record_time(double ms, float t) {
+  int w = 0;
+  while (w < kReportWindowCount - 1 && !(t <= kReportWindows[w].upper)) ++w;
+  cap.times[w].push_back({ms, t});
+}
+
+void show_progress(const Options& o, int n, uint32_t ms, float t, double last_ms, double started) {
+  if (o.quiet) return;
+  static int last_decile = -1;
+  bool tty = isatty(STDERR_FILENO);
+  double done = std::min(1.0, ms / last_ms);
+  if (!tty && int(done * 10) == last_decile) return;
+  last_decile = int(done * 10);
+  double elapsed = wall_seconds() - started;
+  double rate = elapsed > 0 ? (n + 1) / elapsed : 0;
+  double left = done > 0 ? elapsed * (1 - done) / done : 0;
+  constexpr int kBarWidth = 30;
+  int filled = int(done * kBarWidth);
+  std::fprintf(stderr, "%s[%.*s%*s] frame %d  t %.1f  %.1f fps  %.0f s left%s",
+               tty ? "\r" : "", filled, "##############################", kBarWidth - filled, "",
+               n, double(t), rate, left, tty ? "  " : "\n");
+}
+
+// One frame as the live show makes it, then presented as the window would.
+float capture_frame(uint32_t target_ms) {
+  clock_set(target_ms);
+  double before = thread_cpu_ms();
+  float t = draw_frame();
+  double spent = thread_cpu_ms() - before;
+  record_time(spent, t);
+  present_blend(cap.presented.data(), cap.frame.data(), int(kFramePixelCount));
+  return t;
+}
+
+void write_outputs(const Options& o, int n, uint32_t ms, float t) {
+  std::string error;
+  if (o.hashes)
+    std::printf("frame %d ms %u t %.4f hash %016llx\n", n, ms, double(t),
+                static_cast<unsigned long long>(frame_hash(cap.frame.data())));
+  if (!o.frames_dir.empty()) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/frame-%05d.png", n);
+    if (!write_frame_png(o.frames_dir + name, cap.presented.data(), &error)) die(error);
+  }
+  if (!o.video_file.empty() && !video_write(&cap.video, cap.presented.data(), &error)) die(error);
+}
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  size_t n = values.size();
+  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+void print_report(FILE* out, double wall, double show_seconds) {
+  std::fprintf(out, "\n%-8s %7s %8s %10s %8s   %s\n", "window", "frames", "min ms", "median ms",
+               "max ms", "slowest frame at t");
+  FrameTime slowest_all = {0, 0};
+  int total = 0;
+  for (int w = 0; w < kReportWindowCount; ++w) {
+    const auto& times = cap.times[w];
+    if (times.empty()) {
+      std::fprintf(out, "%-8s %7d %8s %10s %8s   %s\n", kReportWindows[w].name, 0, "-", "-", "-", "-");
+      continue;
+    }
+    std::vector<double> ms;
+    FrameTime slowest = times[0];
+    for (const FrameTime& f : times) {
+      ms.push_back(f.ms);
+      if (f.ms > slowest.ms) slowest = f;
+    }
+    if (slowest.ms > slowest_all.ms) slowest_all = slowest;
+    total += int(times.size());
+    std::fprintf(out, "%-8s %7zu %8.2f %10.2f %8.2f   %.2f\n", kReportWindows[w].name, times.size(),
+                 *std::min_element(ms.begin(), ms.end()), median(ms), slowest.ms, double(slowest.t));
+  }
+  std::fprintf(out, "%d frames, %.1f s of show in %.1f s (%.2fx real time); slowest frame %.2f ms at t %.2f\n",
+               total, show_seconds, wall, wall > 0 ? show_seconds / wall : 0.0, slowest_all.ms,
+               double(slowest_all.t));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o = parse_options(argc, argv);
+  signal(SIGPIPE, SIG_IGN);
+  if (chdir(o.data_dir.c_str()) != 0) die("cannot enter the data folder '" + o.data_dir + "'");
+  std::string error;
+  if (!o.frame_file.empty() && !can_write_file(o.frame_file, &error)) die(error);
+  if (!o.frames_dir.empty() && access(o.frames_dir.c_str(), W_OK | X_OK) != 0)
+    die("cannot write frames into the folder '" + o.frames_dir + "': " + std::strerror(errno));
+  if (!o.video_file.empty() &&
+      !video_open(&cap.video, o.video_file, o.fps, o.video_width, o.video_height,
+                  absolute(music_file_name), &error))
+    die(error);
+
+  cap.frame.assign(kFramePixelCount, kFrameClearColour);
+  cap.presented.assign(kFramePixelCount, kFrameClearColour);
+  frame_pixels = cap.frame.data();
+  clock_use_virtual(0);
+  load_images();
+
+  bool single = !o.frame_file.empty();
+  double last_ms = single ? o.at_ms : o.until_ms >= 0 ? o.until_ms : kShowMs;
+  double started = wall_seconds();
+  uint32_t now = 0;
+  float t = 0;
+  int n = 0;
+  for (;; ++n) {
+    // A frame cannot begin before the previous frame's pacing has ended.
+    double due = double(n) * 1000.0 / o.fps;
+    bool last = single && due >= last_ms;
+    uint32_t target = uint32_t(last ? last_ms : due);
+    t = capture_frame(std::max(target, now));
+    now = clock_ticks();
+    if (!single) write_outputs(o, n, now, t);
+    show_progress(o, n, now, t, std::max(last_ms, 1.0), started);
+    if (last || t > kTimelineEnd || (!single && o.until_ms >= 0 && now >= o.until_ms)) break;
+  }
+  if (single && !write_frame_png(o.frame_file, cap.presented.data(), &error)) die(error);
+  if (!o.video_file.empty() && !video_close(&cap.video, &error)) die(error);
+  double wall = wall_seconds() - started;
+  if (!o.quiet) std::fputc('\n', stderr);
+  print_report(o.hashes ? stderr : stdout, wall, now / 1000.0);
+  if (!o.video_file.empty()) std::printf("video written to %s\n", o.video_file.c_str());
+  if (single) std::printf("frame written to %s\n", o.frame_file.c_str());
+  free_images();
+  frame_pixels = nullptr;
+  return 0;
+}
