@@ -86,7 +86,7 @@ bool video_open(VideoSink* video, const std::string& path, int fps, int width, i
   } else {
     std::fprintf(stderr, "demo-capture: %s not found; the video has no sound\n", music_path.c_str());
   }
-  command += " -c:v libx264 -preset medium -crf 18 -pix_fmt yuv420p";
+  command += " -c:v libx264 -preset veryfast -crf 18 -pix_fmt yuv420p";
   if (width != kFrameWidth || height != kFrameHeight)
     command += " -vf scale=" + std::to_string(width) + ":" + std::to_string(height);
   command += " -shortest -movflags +faststart " + quoted(path);
