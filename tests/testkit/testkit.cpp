@@ -27,6 +27,22 @@ void append_bytes(png_structp png, png_bytep data, png_size_t length) {
 
 void no_flush(png_structp) {}
 
+struct ReadCursor {
+  const std::vector<uint8_t>* bytes;
+  size_t pos;
+};
+
+void read_bytes(png_structp png, png_bytep data, png_size_t length) {
+  auto* cursor = static_cast<ReadCursor*>(png_get_io_ptr(png));
+  if (cursor->bytes->size() - cursor->pos < length) png_error(png, "read past the end");
+  std::memcpy(data, cursor->bytes->data() + cursor->pos, length);
+  cursor->pos += length;
+}
+
+void quiet_warning(png_structp, png_const_charp) {}
+
+[[noreturn]] void jump_on_error(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+
 int filter_flag(int filter) {
   switch (filter) {
     case 0: return PNG_FILTER_NONE;
@@ -76,6 +92,46 @@ std::vector<uint8_t> encode_rgba_png(uint32_t width, uint32_t height,
   rgba.color_type = 6;
   rgba.bit_depth = 8;
   return encode_png(width, height, rows, rgba);
+}
+
+namespace {
+
+// Kept apart from its caller so that no local of the frame that calls setjmp
+// changes between setjmp and a longjmp from libpng.
+bool read_reference(png_structp png, png_infop info, ReadCursor& cursor,
+                    ReferencePicture& picture, std::vector<png_bytep>& pointers) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_set_read_fn(png, &cursor, read_bytes);
+  png_set_crc_action(png, PNG_CRC_QUIET_USE, PNG_CRC_QUIET_USE);
+#ifdef PNG_IGNORE_ADLER32
+  png_set_option(png, PNG_IGNORE_ADLER32, PNG_OPTION_ON);
+#endif
+  png_read_info(png, info);
+  if (png_get_interlace_type(png, info) != PNG_INTERLACE_NONE) png_error(png, "interlaced");
+  picture.width = png_get_image_width(png, info);
+  picture.height = png_get_image_height(png, info);
+  picture.bit_depth = png_get_bit_depth(png, info);
+  picture.color_type = png_get_color_type(png, info);
+  picture.row_bytes = png_get_rowbytes(png, info);
+  picture.rows.assign(picture.row_bytes * picture.height, 0);
+  pointers.resize(picture.height);
+  for (uint32_t y = 0; y < picture.height; ++y)
+    pointers[y] = picture.rows.data() + y * picture.row_bytes;
+  png_read_image(png, pointers.data());
+  return true;
+}
+
+}  // namespace
+
+bool decode_png_reference(const std::vector<uint8_t>& bytes, ReferencePicture& picture) {
+  png_structp png =
+      png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, jump_on_error, quiet_warning);
+  png_infop info = png_create_info_struct(png);
+  ReadCursor cursor{&bytes, 0};
+  std::vector<png_bytep> pointers;
+  bool ok = read_reference(png, info, cursor, picture, pointers);
+  png_destroy_read_struct(&png, &info, nullptr);
+  return ok;
 }
 
 void StdoutCapture::start() {

@@ -32,6 +32,21 @@ std::vector<uint8_t> encode_rgba_png(uint32_t width, uint32_t height,
                                      const std::vector<uint32_t>& words,
                                      const PngOptions& options = {});
 
+// A picture decoded by libpng with no transformation: rows in the file's own
+// sample layout, row_bytes each, including the spare bits at the end of a row.
+struct ReferencePicture {
+  uint32_t width = 0;
+  uint32_t height = 0;
+  int bit_depth = 0;
+  int color_type = 0;
+  size_t row_bytes = 0;
+  std::vector<uint8_t> rows;
+};
+
+// Decodes PNG bytes with libpng, CRCs and the Adler-32 checksum not checked;
+// false when libpng refuses them. Interlaced pictures are refused too.
+bool decode_png_reference(const std::vector<uint8_t>& bytes, ReferencePicture& picture);
+
 // Captures what the process writes to standard output between start and stop.
 struct StdoutCapture {
   void start();

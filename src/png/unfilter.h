@@ -1,0 +1,25 @@
+// Scanline reconstruction: undoing PNG filter method 0 and packing rows of
+// formats below a byte per pixel. Only the decoder and its tests use this
+// header.
+#pragma once
+#include <cstdint>
+
+#include "png/image.h"
+
+// Writes image->pixels-sized output from the inflated scanlines (one filter
+// byte and the row's bytes per row). Bit-packed formats are unfiltered in
+// place inside scanlines first, so scanlines is overwritten.
+void png_reconstruct(Image* image, uint8_t* pixels, uint8_t* scanlines);
+
+// Undoes one row's filter. out may lie in the same buffer as in, starting at
+// or before it; prev (the unfiltered row above, or null for the first row)
+// never overlaps out. Returns false after recording IMAGE_ERR_CORRUPT for a
+// filter type above 4, with out unwritten.
+bool png_unfilter_row(Image* image, uint8_t* out, const uint8_t* in, const uint8_t* prev,
+                      uint32_t filter_step, uint32_t filter_type, uint32_t row_bytes);
+
+// Copies the first kept_bits of each rows-many rows of row_bits bits from in
+// to out without gaps, most significant bit first. Bits of out beyond the
+// copied ones keep their values.
+void png_pack_rows(uint8_t* out, const uint8_t* in, uint32_t kept_bits, uint32_t row_bits,
+                   uint32_t rows);
