@@ -1,0 +1,37 @@
+// The generated fills above and below the walls: solid colours, the ripple
+// and banded floors, and the tangent and sine skies and floors. Each fills
+// rows first_row .. end_row - 1 of one screen column.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "common/framebuffer.h"
+
+// The values a pattern keeps for a whole frame.
+struct PatternFrame {
+  float r;  // the scene clock, milliseconds x 0.004
+};
+
+// column_pixels points at row 0 of the column; rows are kFrameWidth apart.
+using ColumnPattern = void (*)(uint32_t* column_pixels, int column, int first_row, int end_row,
+                               const PatternFrame& frame);
+
+template <uint32_t colour>
+void fill_solid(uint32_t* column_pixels, int, int first_row, int end_row, const PatternFrame&) {
+  for (int row = first_row; row < end_row; ++row) column_pixels[size_t(row) * kFrameWidth] = colour;
+}
+
+void fill_ripple_floor(uint32_t* column_pixels, int column, int first_row, int end_row,
+                       const PatternFrame& frame);
+void fill_quarter_ripple_floor(uint32_t* column_pixels, int column, int first_row, int end_row,
+                               const PatternFrame& frame);
+void fill_banded_floor(uint32_t* column_pixels, int column, int first_row, int end_row,
+                       const PatternFrame& frame);
+void fill_sine_floor(uint32_t* column_pixels, int column, int first_row, int end_row,
+                     const PatternFrame& frame);
+void fill_sine_sky(uint32_t* column_pixels, int column, int first_row, int end_row,
+                   const PatternFrame& frame);
+void fill_tangent_sky(uint32_t* column_pixels, int column, int first_row, int end_row,
+                      const PatternFrame& frame);
+void fill_masked_tangent_sky(uint32_t* column_pixels, int column, int first_row, int end_row,
+                             const PatternFrame& frame);

@@ -1,0 +1,283 @@
+// The column renderers on hand-made column hits and a small picture whose
+// pixels name their own column and row, so a wrong texture row or column shows.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "common/framebuffer.h"
+#include "common/image_table.h"
+#include "common/numeric.h"
+#include "platform/clock.h"
+#include "png/image.h"
+#include "raycast/camera.h"
+#include "raycast/columns.h"
+#include "raycast/world.h"
+#include "testkit/testkit.h"
+
+namespace {
+
+constexpr int kPictureWidth = 64;
+constexpr int kPictureHeight = 32;
+constexpr float kFacingRowZero = 4.712389f;
+
+// Pixel (x, y) of the test picture: alpha E7, blue A5, green y, red x.
+constexpr uint32_t picture_pixel(int x, int y) { return 0xE7A50000u | uint32_t(y) << 8 | uint32_t(x); }
+
+// A 64 x 32 RGBA picture put into one slot of image_table for the test's
+// lifetime.
+struct TestPicture {
+  explicit TestPicture(int slot_index, ImageFormat format = IMAGE_FMT_RGBA8) : slot(slot_index) {
+    bytes.resize(kPictureWidth * kPictureHeight * 4);
+    for (int y = 0; y < kPictureHeight; ++y)
+      for (int x = 0; x < kPictureWidth; ++x) {
+        uint32_t p = picture_pixel(x, y);
+        std::memcpy(&bytes[(y * kPictureWidth + x) * 4], &p, 4);
+      }
+    image = {};
+    image.width = kPictureWidth;
+    image.height = kPictureHeight;
+    image.color_type = 6;
+    image.bit_depth = 8;
+    image.format = format;
+    image.pixels = bytes.data();
+    image.pixels_size = uint32_t(bytes.size());
+    image_table[slot] = &image;
+  }
+  ~TestPicture() { image_table[slot] = nullptr; }
+  int slot;
+  std::vector<uint8_t> bytes;
+  Image image;
+};
+
+// Every column sees nothing but column 800, which holds the worked example:
+// camera at (100, 400) facing row 0, a horizontal hit on the cell of value 5
+// at (100, 128), 272 units away.
+class Columns : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    camera_reset();
+    camera_record().x = 100;
+    camera_record().y = 400;
+    camera_record().heading = kFacingRowZero;
+    for (int i = 0; i < kFrameWidth; ++i) column_hits[i] = no_hit(i);
+    column_hits[800] = {kFacingRowZero, 100, 128, 272, 0, 5};
+    clock_use_virtual(0);
+    clock_reset_stats();
+  }
+  void TearDown() override {
+    clock_use_real();
+    for (ColumnHit& hit : column_hits) hit = {};
+  }
+  static ColumnHit no_hit(int column) {
+    float angle = normalize_angle(
+        static_cast<float>(std::atan((column - 800) / projection_distance) + kFacingRowZero));
+    return {angle, 0, 0, kNoHitDistance, 0, 0};
+  }
+  uint32_t at(int x, int y) const { return frame.at(x, y); }
+  ScopedFramebuffer frame;
+};
+
+TEST_F(Columns, WorkedExampleColumnWithRippleFloor) {
+  TestPicture picture(4);
+  draw_columns_intro1();
+  // Wall rows 286 to 612 of texture column 36 (100 mod 64), the whole
+  // picture height stretched over 326.033 rows.
+  EXPECT_EQ(at(800, 285), 0xFFAF0030u);
+  EXPECT_EQ(at(800, 286), picture_pixel(36, 0));
+  EXPECT_EQ(at(800, 449), picture_pixel(36, 15));
+  EXPECT_EQ(at(800, 612), picture_pixel(36, 31));
+  EXPECT_EQ(at(800, 613), 0x023FAD96u);
+  // Columns without a wall split at the centre row.
+  EXPECT_EQ(at(0, 449), 0xFFAF0030u);
+  EXPECT_EQ(at(0, 450), 0xFDC053EAu);
+  EXPECT_EQ(at(0, 0), 0xFFAF0030u);
+  EXPECT_EQ(at(1599, 899), uint32_t(to_int32(std::tan(2.0) * 100 - std::atan(1599 & 899) * 40)) ^ 0xFDC05371u);
+  EXPECT_EQ(clock_stats().readings, 0u);
+}
+
+TEST_F(Columns, MissingOrForeignPictureLeavesWallRowsUnwritten) {
+  {
+    draw_columns_intro1();
+    for (int k = 286; k < 613; ++k) ASSERT_EQ(at(800, k), kFrameClearColour) << k;
+    EXPECT_EQ(at(800, 285), 0xFFAF0030u);
+    EXPECT_EQ(at(800, 613), 0x023FAD96u);
+  }
+  TestPicture grey(4, IMAGE_FMT_GREY8);
+  frame.pixels.assign(kFramePixelCount, kFrameClearColour);
+  draw_columns_scene4();
+  for (int k = 286; k < 613; ++k) ASSERT_EQ(at(800, k), kFrameClearColour) << k;
+  EXPECT_EQ(at(800, 285), 0xFFAF0030u);
+}
+
+TEST_F(Columns, WallsPastTheFrameShowTheMiddleOfThePicture) {
+  TestPicture picture(4);
+  column_hits[800].distance = 32;  // 2771 rows high
+  column_hits[801] = {column_hits[801].angle, 101, 128, 0, 0, 5};  // the eye on the face
+  column_hits[802] = {column_hits[802].angle, 102, 128, -5, 0, 5};  // a negative height
+  draw_columns_scene4();
+  EXPECT_EQ(at(800, 0), picture_pixel(36, 10));
+  EXPECT_EQ(at(800, 450), picture_pixel(36, 15));
+  EXPECT_EQ(at(800, 899), picture_pixel(36, 21));
+  // An infinite height: every row of the column is wall, from the
+  // picture's first row.
+  EXPECT_EQ(at(801, 0), picture_pixel(37, 0));
+  EXPECT_EQ(at(801, 899), picture_pixel(37, 0));
+  // A negative height draws no wall: sky and floor meet at the centre.
+  EXPECT_EQ(at(802, 449), 0xFFAF0030u);
+  EXPECT_EQ(at(802, 450), uint32_t(to_int32(std::tan(2.0) * 100 - std::atan(802 & 112) * 40)) ^ 0xFDC05371u);
+}
+
+TEST_F(Columns, BreathingWallsReadTheClockPerColumnAndSwayOutOfThePicture) {
+  TestPicture picture(4);
+  // Column 0 (band 0) at 0 ms sways by -5: texture column -5 runs into the
+  // previous picture row, and before the first one it clamps to pixel 0.
+  column_hits[0] = {column_hits[0].angle, 0, 0, 272, 1, 5};
+  // Column 75 (band 3) at 708 ms sways by +4.99..: 63 becomes 67, into the
+  // next row, and past the last one it clamps to the last pixel.
+  column_hits[75] = {column_hits[75].angle, 0, 63, 272, 1, 5};
+  draw_columns_intro2();
+  EXPECT_EQ(clock_stats().readings, 1600u);
+  // 567.82 x 64 / 272 = 133.6 rows: 383 to 515.
+  EXPECT_EQ(at(0, 382), 0xFFAF0030u);
+  EXPECT_EQ(at(0, 383), picture_pixel(0, 0));
+  EXPECT_EQ(at(0, 388), picture_pixel(0, 0));
+  EXPECT_EQ(at(0, 389), picture_pixel(59, 0));
+  EXPECT_EQ(at(0, 515), picture_pixel(59, 30));
+  clock_use_virtual(708);
+  frame.pixels.assign(kFramePixelCount, kFrameClearColour);
+  draw_columns_intro2();
+  EXPECT_EQ(at(75, 355), 0xFFAF0030u);
+  EXPECT_EQ(at(75, 542), picture_pixel(63, 31));
+  EXPECT_EQ(at(75, 538), picture_pixel(3, 31));
+  EXPECT_EQ(at(75, 543), uint32_t(to_int32(std::tan(1.0) * 100 - std::atan(75 & 543) * 40)) ^ 0xFDC05371u);
+}
+
+TEST_F(Columns, SceneOneOpensWithoutWallsAndChangesAtItsThresholds) {
+  TestPicture picture(4);
+  // r = 100: tangent sky over the sine floor, no wall.
+  clock_use_virtual(25000);
+  draw_columns_scene1();
+  EXPECT_EQ(clock_stats().readings, 1u);
+  EXPECT_EQ(at(800, 613), 0x023B0656u);
+  std::vector<uint32_t> with_picture = frame.pixels;
+  image_table[4] = nullptr;
+  frame.pixels.assign(kFramePixelCount, kFrameClearColour);
+  draw_columns_scene1();
+  EXPECT_EQ(frame.pixels, with_picture);
+  image_table[4] = &picture.image;
+  // The tangent sky's row k lands on row 2k - ((k / 2) & (i / 2)), leaving
+  // some rows black: at column 0 only the even rows.
+  EXPECT_EQ(at(0, 447), kFrameClearColour);
+  EXPECT_EQ(at(0, 448), uint32_t(to_int32(2 * std::tan(double(100.0f / 150.0f) + std::sin(0.1) * (112 * 20.0 / 25)))) ^ 0xCAAFF9AAu);
+  EXPECT_EQ(at(0, 449), kFrameClearColour);
+  // r = 117 exactly: nothing at all.
+  clock_use_virtual(29250);
+  frame.pixels.assign(kFramePixelCount, kFrameClearColour);
+  draw_columns_scene1();
+  for (uint32_t p : frame.pixels) ASSERT_EQ(p, kFrameClearColour);
+  // r = 112 exactly: walls not yet, nothing above them, the sine floor below.
+  clock_use_virtual(28000);
+  frame.pixels.assign(kFramePixelCount, kFrameClearColour);
+  draw_columns_scene1();
+  for (int k = 0; k < 450; ++k) ASSERT_EQ(at(0, k), kFrameClearColour) << k;
+  EXPECT_NE(at(0, 450), kFrameClearColour);
+}
+
+TEST_F(Columns, SceneOneWallsBandedFloorAndDarkenedCloseWalls) {
+  TestPicture picture(4);
+  // A wall 5 units away is nearer than its ray's angle (radians): darkened.
+  column_hits[801] = {6.0f, 101, 128, 5, 0, 5};
+  camera_record().heading = 6.0f;
+  for (int i = 0; i < kFrameWidth; ++i)
+    if (i != 800 && i != 801) column_hits[i].angle = 6.0f;
+  column_hits[800].angle = 6.0f;
+  clock_use_virtual(30000);  // r = 120
+  draw_columns_scene1();
+  EXPECT_EQ(at(800, 286), picture_pixel(36, 0));
+  EXPECT_EQ(at(800, 611), picture_pixel(36, 31));
+  // 0xE7A5 0F 25 halved per colour byte, alpha kept.
+  EXPECT_EQ(at(801, 0), 0xE7520712u);
+  EXPECT_EQ(at(801, 450), 0xE7520712u);
+  EXPECT_EQ(at(801, 899), 0xE7520812u);
+  // Below the wall (row 613 on) the banded floor skips rows 4n + 2 and
+  // 4n + 3; row 613 (4n + 1) gets the value of row 615.
+  for (int j = 613; j < 900; ++j) {
+    bool skipped = (j & 2) != 0;
+    ASSERT_EQ(at(800, j) == kFrameClearColour, skipped) << j;
+  }
+  EXPECT_EQ(at(800, 613), uint32_t(to_int32(std::tan(2.0) * 100 - 5 * ((2 * 615) & 800))) & 0xFDC05371u);
+  // Floor row 614 lands on the last wall row.
+  EXPECT_EQ(at(800, 612), uint32_t(to_int32(std::tan(2.0) * 100 - 5 * ((2 * 614) & 800))) & 0xFDC05371u);
+  // Without a wall the floor starts at row 450 = 4 x 112 + 2, and its first
+  // two rows land on the sky's rows 448 and 449.
+  EXPECT_EQ(at(0, 448), uint32_t(to_int32(std::tan(1.0) * 100 - 5 * ((2 * 450) & 0))) & 0xFDC05371u);
+  EXPECT_EQ(at(0, 450), kFrameClearColour);
+  // The sine sky, from row 0.
+  float d = (120.0f / 200.0f) * float(2 * 10) + 1.0f;
+  float u = 1.0f - float(5 * 7) / d;
+  uint32_t wave = uint32_t(std::abs(to_int32(50.0 * std::sin(double(u)))));
+  EXPECT_EQ(at(7, 10), wave + 4 * (10 & 7));
+  EXPECT_EQ(at(7, 60), (uint32_t(std::abs(to_int32(50.0 * std::sin(double(1.0f - 35.0f / ((120.0f / 200.0f) * 120.0f + 1.0f)))))) + 4 * (60 & 7)) ^ 0xFDC4F371u);
+}
+
+TEST_F(Columns, SceneTwoSlidesHorizontalFacesWithTheClock) {
+  TestPicture picture(4);
+  column_hits[800].hit_x = 600;
+  column_hits[700] = {column_hits[700].angle, 0, 100, 272, 1, 5};
+  clock_use_virtual(65000);
+  draw_columns_scene2();
+  // One reading per horizontal column: every column but 700.
+  EXPECT_EQ(clock_stats().readings, 1599u);
+  // 600 - 650 = -50: runs into the previous picture row at column 14, and
+  // before the first row clamps to pixel 0.
+  EXPECT_EQ(at(800, 286), picture_pixel(0, 0));
+  EXPECT_EQ(at(800, 449), picture_pixel(14, 14));
+  EXPECT_EQ(at(800, 612), picture_pixel(14, 30));
+  EXPECT_EQ(at(700, 449), picture_pixel(36, 15));
+  EXPECT_EQ(at(800, 285), 0xCAAFF9AAu);
+  EXPECT_EQ(at(800, 613), 0xFDC4F371u);
+  EXPECT_EQ(at(0, 0), 0xCAAFF9AAu);
+  EXPECT_EQ(at(0, 899), 0xFDC4F371u);
+}
+
+TEST_F(Columns, SceneThreeTextureColumnsByTime) {
+  TestPicture picture(4);
+  column_hits[700] = {column_hits[700].angle, 0, 100, 272, 1, 5};
+  auto frame_at = [&](uint32_t ms) {
+    clock_use_virtual(ms);
+    clock_reset_stats();
+    frame.pixels.assign(kFramePixelCount, kFrameClearColour);
+    draw_columns_scene3();
+  };
+  // r exactly 340 and exactly 400: the plain column, one clock reading.
+  for (uint32_t ms : {85000u, 100000u}) {
+    frame_at(ms);
+    EXPECT_EQ(clock_stats().readings, 1u);
+    EXPECT_EQ(at(800, 449), picture_pixel(36, 15));
+    EXPECT_EQ(at(700, 449), picture_pixel(36, 15));
+  }
+  // r = 360: 0.15 cos(128) + 100 - 90 = 9.896, read per horizontal column.
+  frame_at(90000);
+  EXPECT_EQ(clock_stats().readings, 1u + 1599u);
+  EXPECT_EQ(at(800, 449), picture_pixel(9, 15));
+  EXPECT_EQ(at(700, 449), picture_pixel(36, 15));
+  // r = 401: 1.875 sin(128) + 100 + 401 = 502.35, column 502 mod 64 = 54.
+  frame_at(100250);
+  EXPECT_EQ(clock_stats().readings, 1u);
+  EXPECT_EQ(at(800, 449), picture_pixel(54, 15));
+  EXPECT_EQ(at(700, 449), picture_pixel(36, 15));
+  EXPECT_EQ(at(800, 285), 0xCAAFF9AAu);
+  EXPECT_EQ(at(800, 613), 0xFDC4F371u);
+}
+
+TEST_F(Columns, SceneFourQuarterRippleFloor) {
+  TestPicture picture(4);
+  draw_columns_scene4();
+  EXPECT_EQ(at(800, 449), picture_pixel(36, 15));
+  EXPECT_EQ(at(801, 700), uint32_t(to_int32(std::tan(2.0) * 100 - std::atan(801 & 175) * 40)) ^ 0xFDC05371u);
+  EXPECT_EQ(at(0, 0), 0xFFAF0030u);
+}
+
+}  // namespace
