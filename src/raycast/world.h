@@ -5,10 +5,12 @@
 
 #include "common/framebuffer.h"
 
-constexpr int kMapSize = 50;       // cells per side
-constexpr float kCellSize = 64.0f; // world units per cell
+constexpr int kMapSize = 50;        // cells per side
+constexpr float kCellSize = 64.0f;  // world units per cell
+constexpr float kWorldSize = 3200.0f;
 constexpr float kNoHitDistance = 3.4028235e38f;
 
+// Row-major, element row x 50 + column; 0 is open space.
 extern const int32_t world_map[kMapSize * kMapSize];
 
 struct ColumnHit {
@@ -16,15 +18,22 @@ struct ColumnHit {
   float hit_x;     // world units
   float hit_y;
   float distance;  // Euclidean, kNoHitDistance when nothing was met
-  uint8_t vertical;
-  int32_t cell;
+  uint8_t vertical;  // 1: the hit lies on a line of constant x
+  int32_t cell;      // world_map value met, 0 when none
 };
 
 extern ColumnHit column_hits[kFrameWidth];
 
+// Both ends included; NaN is outside.
+inline bool within_world(float v) { return v >= 0.0f && v <= kWorldSize; }
+
+// The cell holding world point (x, y). Outside the grid (an index below 0 or
+// above 49, such as a coordinate of exactly 3200) it is a wall of value 1.
 int32_t map_cell(float x, float y);
 bool cell_is_open(float x, float y);
-bool ray_faces_up(float a);
-bool ray_faces_left(float a);
+bool ray_faces_up(float a);    // false exactly when 0 < a < pi
+bool ray_faces_left(float a);  // true exactly when pi/2 <= a <= 3 pi/2
+// Casts from the camera's position and writes column_hits[column].
 void cast_ray(int column, float angle);
+// One ray per screen column across the 60-degree view about the heading.
 void cast_all_rays();
