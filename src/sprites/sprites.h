@@ -12,13 +12,30 @@ struct Sprite {
   float angle;      // radians off the heading, when last visible
   uint8_t visible;
   int32_t image;    // slot of image_table
-  float wobble;
+  float wobble;     // scene 3's width modulation, frame-local copies only
 };
 
 Sprite* sprite_table();
+bool sprite_fish_latch();
 void sprites_reset();  // back to the table at load (tests and tools only)
 
 void draw_sprites_scene1();
 void draw_sprites_scene2();
 void draw_sprites_scene3();
 void draw_sprites_scene4();
+
+// The steps the four renderers share. sprite_time is the renderers' own
+// clock, 4 units a second.
+void animate_scene1_sprites(float sprite_time);
+int collect_visible_sprites(Sprite visible[kSpriteCount]);
+void sort_far_to_near(Sprite* list, int n);
+
+// How a scene draws one billboard: its drawn width and texture scale, and
+// the word it writes for an image word p (mask OR p, mask per screen column).
+enum BillboardWidth { WIDTH_PLAIN, WIDTH_STRETCHED, WIDTH_PULSING };
+struct BillboardStyle {
+  BillboardWidth width;
+  float sprite_time;
+  const uint32_t* column_masks;  // 1600 masks, or null for words unchanged
+};
+void draw_billboard(const Sprite& entry, const BillboardStyle& style);

@@ -1,0 +1,135 @@
+// Projection and drawing of one billboard: its height from the distance, its
+// screen column from the direction, then every pixel whose column's wall lies
+// farther than the sprite, taken from the picture by nearest neighbour.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "common/framebuffer.h"
+#include "common/image_table.h"
+#include "common/numeric.h"
+#include "png/image.h"
+#include "raycast/camera.h"
+#include "raycast/world.h"
+#include "sprites/sprites.h"
+
+namespace {
+
+constexpr uint32_t kTransparentKey = 0xFFFF00FF;  // opaque magenta
+constexpr float kCentreColumn = 800;
+constexpr float kCentreRow = 450;
+constexpr float kScreenRows = 900;
+constexpr int kFirstColumn = 1;  // column 0 and row 0 are never written
+constexpr int kLastColumn = kFrameWidth - 1;
+constexpr int kFirstRow = 1;
+
+// The picture of a slot, or null when the slot is out of range, empty, or
+// holds anything but 32-bit RGBA words.
+const Image* sprite_picture(int32_t slot) {
+  if (slot < 0 || slot >= kImageSlots) return nullptr;
+  const Image* image = image_table[slot];
+  if (!image || image->format != IMAGE_FMT_RGBA8 || !image->pixels) return nullptr;
+  if (image->width == 0 || image->height == 0) return nullptr;
+  return image;
+}
+
+bool within_int32(float v) { return v > -2147483649.0 && v < 2147483648.0; }
+
+float drawn_width(const Sprite& entry, BillboardWidth width, float size) {
+  switch (width) {
+    case WIDTH_STRETCHED: return static_cast<float>(double(size) * 2.25);
+    case WIDTH_PULSING: return static_cast<float>(double(size) * 0.3 - double(entry.wobble) * 5.5);
+    case WIDTH_PLAIN: break;
+  }
+  return size;
+}
+
+// Texture columns per screen column. The stretched width wobbles: a fast
+// term whose phase runs with the clock times the picture's width, and a slow
+// one near 0.25 that magnifies the picture about four times across.
+float texture_scale(BillboardWidth width, float sprite_time, float drawn, uint32_t picture_width) {
+  float w = static_cast<float>(picture_width);
+  if (width != WIDTH_STRETCHED) return w / drawn;
+  float e = sprite_time - 220;
+  return static_cast<float>(std::sin(0.01 * double(e * w)) * 10 * 1.25 / double(drawn) +
+                            std::cos(0.01 * double(e)) * 0.25);
+}
+
+// Where one billboard lands on screen, in pixels.
+struct Projection {
+  float size;   // height
+  float half;
+  float top, bottom;
+  float width;  // drawn width
+  float left, right;
+};
+
+Projection project(const Sprite& entry, const BillboardStyle& style) {
+  const Camera& cam = camera_record();
+  Projection p;
+  float depth = static_cast<float>(std::cos(double(entry.angle)) * double(entry.distance));
+  p.size = static_cast<float>(double(64.0f / depth) * projection_distance);
+  p.half = p.size * 0.5f;
+  p.top = std::max(0.0f, kCentreRow - p.half);
+  p.bottom = std::min(kScreenRows, kCentreRow + p.half);
+  float u = static_cast<float>(std::atan2(double(entry.y - cam.y), double(entry.x - cam.x)) -
+                               double(cam.heading));
+  float sx = static_cast<float>(std::tan(double(u)) * projection_distance);
+  p.width = drawn_width(entry, style.width, p.size);
+  p.left = (sx + kCentreColumn) - p.width * 0.5f;
+  p.right = p.left + p.width;
+  return p;
+}
+
+// One screen column of the billboard that passed the depth test.
+struct DrawnColumn {
+  int32_t column;
+  int32_t texture_column;
+  uint32_t mask;
+};
+
+// The columns in 1..1599 that the unclipped walk from trunc(left) while
+// c < right would visit and that the wall does not hide; each keeps the
+// texture column the unclipped walk gives it.
+int drawn_columns(const Projection& p, float distance, float kx, const uint32_t* masks,
+                  DrawnColumn out[kFrameWidth]) {
+  int n = 0;
+  for (int32_t c = std::max(to_int32(p.left), kFirstColumn); c <= kLastColumn && float(c) < p.right;
+       ++c) {
+    if (!(column_hits[c].distance > distance)) continue;
+    out[n++] = {c, to_int32((float(c) - p.left) * kx), masks ? masks[c] : 0u};
+  }
+  return n;
+}
+
+}  // namespace
+
+// Rows are walked outside the columns so that the framebuffer is written
+// along its rows; a billboard writes each pixel at most once, so the order
+// leaves the same picture. A sample whose linear index falls outside the
+// picture's buffer is not written; a billboard whose size or edges lie
+// beyond the 32-bit range (a sprite almost at the eye) draws nothing.
+void draw_billboard(const Sprite& entry, const BillboardStyle& style) {
+  const Image* picture = sprite_picture(entry.image);
+  if (!picture) return;
+  Projection p = project(entry, style);
+  if (!within_int32(p.size) || !within_int32(p.left) || !within_int32(p.right)) return;
+  float kx = texture_scale(style.width, style.sprite_time, p.width, picture->width);
+  DrawnColumn columns[kFrameWidth];
+  int n = drawn_columns(p, entry.distance, kx, style.column_masks, columns);
+  if (n == 0) return;
+  int64_t words = picture->pixels_size / 4;
+  float row_scale = float(picture->height) / p.size;
+  for (int32_t r = std::max(to_int32(p.top), kFirstRow); float(r) < p.bottom; ++r) {
+    int32_t ty = to_int32(float(to_int32((float(r) + p.half) - kCentreRow)) * row_scale);
+    int64_t row_start = int64_t(ty) * picture->width;
+    uint32_t* out = frame_pixels + size_t(r) * kFrameWidth;
+    for (int k = 0; k < n; ++k) {
+      int64_t index = row_start + columns[k].texture_column;
+      if (index < 0 || index >= words) continue;
+      uint32_t word;
+      std::memcpy(&word, picture->pixels + index * 4, 4);
+      if (word != kTransparentKey) out[columns[k].column] = columns[k].mask | word;
+    }
+  }
+}
