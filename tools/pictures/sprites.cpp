@@ -265,8 +265,8 @@ Canvas draw_octopus() {
   // back arms, in the head's shadow
   paint_tentacle(canvas, {50, 66}, 1.9, 1.6, 50, 8, PLUM);
   paint_tentacle(canvas, {78, 66}, 1.24, -1.6, 50, 8, PLUM);
-  paint_tentacle(canvas, {40, 62}, 2.5, 1.4, 46, 8, PLUM);
-  paint_tentacle(canvas, {88, 62}, 0.64, -1.4, 46, 8, PLUM);
+  paint_tentacle(canvas, {40, 62}, 2.5, 1.4, 38, 8, PLUM);
+  paint_tentacle(canvas, {88, 62}, 0.64, -1.4, 38, 8, PLUM);
   paint_ball(canvas, cx, cy, rx, ry, VIOLET);
   // freckles on the crown
   constexpr Point spots[] = {{50, 24}, {60, 18}, {74, 22}, {82, 32}, {44, 34}, {70, 30}};
@@ -302,7 +302,7 @@ Canvas draw_duck() {
   paint_ball(canvas, 62, 34, 18, 18, LEMON);
   // beak: upper and lower bill, the lower in shade
   paint_ball(canvas, 82, 44, 9, 3.6, BEAK);
-  paint_ball(canvas, 84, 39.5, 11, 4.2, BEAK);
+  paint_ball(canvas, 83, 39.5, 10, 4.2, BEAK);
   paint_eye(canvas, 69, 28, 3.6, 0.6, -0.2);
   // wing folded on the side, its feathers in steps
   paint(
