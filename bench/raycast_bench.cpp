@@ -1,0 +1,30 @@
+// Casting the frame's 1600 rays with the camera where each path of the show
+// starts.
+#include <benchmark/benchmark.h>
+
+#include "raycast/camera.h"
+#include "raycast/world.h"
+
+namespace {
+
+void BM_CastAllRays(benchmark::State& state, float x, float y, float heading) {
+  camera_reset();
+  Camera& cam = camera_record();
+  cam.x = x;
+  cam.y = y;
+  cam.heading = heading;
+  for (auto _ : state) {
+    cast_all_rays();
+    benchmark::DoNotOptimize(column_hits);
+    benchmark::ClobberMemory();
+  }
+  camera_reset();
+}
+
+BENCHMARK_CAPTURE(BM_CastAllRays, intro, 600.0f, 600.0f, 6.2831855f)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_CastAllRays, path1, 100.0f, 400.0f, 4.712389f)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_CastAllRays, path2, 700.0f, 300.0f, 4.712389f)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_CastAllRays, path3, 1305.0f, 15.0f, 1.5707964f)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_CastAllRays, path4, 100.0f, 1015.0f, 4.712389f)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
