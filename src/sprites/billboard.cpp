@@ -2,6 +2,7 @@
 // screen column from the direction, then every pixel whose column's wall lies
 // farther than the sprite, taken from the picture by nearest neighbour.
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -81,25 +82,54 @@ Projection project(const Sprite& entry, const BillboardStyle& style) {
   return p;
 }
 
-// One screen column of the billboard that passed the depth test.
-struct DrawnColumn {
-  int32_t column;
-  int32_t texture_column;
-  uint32_t mask;
+// The screen columns of one billboard that passed the depth test, as runs of
+// neighbouring columns, with the texture column and the tint of each screen
+// column and the range of texture columns met.
+struct DrawnColumns {
+  int runs;
+  int32_t run_first[kFrameWidth / 2];  // runs 0..799: a hidden column parts two runs
+  int32_t run_end[kFrameWidth / 2];    // one past each run's last column
+  int32_t texture_column[kFrameWidth];
+  uint32_t mask[kFrameWidth];
+  int32_t lowest, highest;
 };
 
 // The columns in 1..1599 that the unclipped walk from trunc(left) while
 // c < right would visit and that the wall does not hide; each keeps the
 // texture column the unclipped walk gives it.
-int drawn_columns(const Projection& p, float distance, float kx, const uint32_t* masks,
-                  DrawnColumn out[kFrameWidth]) {
-  int n = 0;
+void collect_columns(const Projection& p, float distance, float kx, const uint32_t* masks,
+                     DrawnColumns& out) {
+  out.runs = 0;
+  out.lowest = INT32_MAX;
+  out.highest = INT32_MIN;
+  int32_t previous = -1;
   for (int32_t c = std::max(to_int32(p.left), kFirstColumn); c <= kLastColumn && float(c) < p.right;
        ++c) {
     if (!(column_hits[c].distance > distance)) continue;
-    out[n++] = {c, to_int32((float(c) - p.left) * kx), masks ? masks[c] : 0u};
+    int32_t tx = to_int32((float(c) - p.left) * kx);
+    out.texture_column[c] = tx;
+    out.mask[c] = masks ? masks[c] : 0u;
+    out.lowest = std::min(out.lowest, tx);
+    out.highest = std::max(out.highest, tx);
+    if (c != previous + 1) out.run_first[out.runs++] = c;
+    out.run_end[out.runs - 1] = c + 1;
+    previous = c;
   }
-  return n;
+}
+
+// One screen row. Checked rows skip samples outside the picture's buffer;
+// a row whose whole span of texture columns lies inside needs no test.
+template <bool Checked>
+void draw_row(uint32_t* out, const uint8_t* pixels, int64_t words, int64_t row_start,
+              const DrawnColumns& cols) {
+  for (int run = 0; run < cols.runs; ++run)
+    for (int32_t c = cols.run_first[run]; c < cols.run_end[run]; ++c) {
+      int64_t index = row_start + cols.texture_column[c];
+      if (Checked && uint64_t(index) >= uint64_t(words)) continue;
+      uint32_t word;
+      std::memcpy(&word, pixels + index * 4, 4);
+      if (word != kTransparentKey) out[c] = cols.mask[c] | word;
+    }
 }
 
 }  // namespace
@@ -115,21 +145,18 @@ void draw_billboard(const Sprite& entry, const BillboardStyle& style) {
   Projection p = project(entry, style);
   if (!within_int32(p.size) || !within_int32(p.left) || !within_int32(p.right)) return;
   float kx = texture_scale(style.width, style.sprite_time, p.width, picture->width);
-  DrawnColumn columns[kFrameWidth];
-  int n = drawn_columns(p, entry.distance, kx, style.column_masks, columns);
-  if (n == 0) return;
+  DrawnColumns cols;
+  collect_columns(p, entry.distance, kx, style.column_masks, cols);
+  if (cols.runs == 0) return;
   int64_t words = picture->pixels_size / 4;
   float row_scale = float(picture->height) / p.size;
   for (int32_t r = std::max(to_int32(p.top), kFirstRow); float(r) < p.bottom; ++r) {
     int32_t ty = to_int32(float(to_int32((float(r) + p.half) - kCentreRow)) * row_scale);
     int64_t row_start = int64_t(ty) * picture->width;
     uint32_t* out = frame_pixels + size_t(r) * kFrameWidth;
-    for (int k = 0; k < n; ++k) {
-      int64_t index = row_start + columns[k].texture_column;
-      if (index < 0 || index >= words) continue;
-      uint32_t word;
-      std::memcpy(&word, picture->pixels + index * 4, 4);
-      if (word != kTransparentKey) out[columns[k].column] = columns[k].mask | word;
-    }
+    if (row_start + cols.lowest >= 0 && row_start + cols.highest < words)
+      draw_row<false>(out, picture->pixels, words, row_start, cols);
+    else
+      draw_row<true>(out, picture->pixels, words, row_start, cols);
   }
 }

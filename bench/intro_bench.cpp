@@ -1,0 +1,30 @@
+// The intro at its busiest: both words, the pulsing square and all four sides
+// of its outline (t' = 35).
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+#include "common/framebuffer.h"
+#include "intro/intro.h"
+#include "platform/clock.h"
+#include "raycast/camera.h"
+
+namespace {
+
+void Intro(benchmark::State& state) {
+  std::vector<uint32_t> frame(kFramePixelCount, kFrameClearColour);
+  frame_pixels = frame.data();
+  clock_use_virtual(7000);
+  for (auto _ : state) {
+    draw_intro();
+    benchmark::DoNotOptimize(frame.data());
+    benchmark::ClobberMemory();
+  }
+  clock_use_real();
+  camera_reset();
+  frame_pixels = nullptr;
+}
+
+}  // namespace
+
+BENCHMARK(Intro)->Unit(benchmark::kMillisecond);
