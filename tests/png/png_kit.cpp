@@ -141,7 +141,7 @@ Decoded decode(const Bytes& file) {
   Image* image = image_create();
   if (!image) throw std::runtime_error("image_create failed");
   uint8_t* copy = static_cast<uint8_t*>(std::malloc(file.empty() ? 1 : file.size()));
-  std::memcpy(copy, file.data(), file.size());
+  if (!file.empty()) std::memcpy(copy, file.data(), file.size());
   image->source = copy;
   image->source_size = uint32_t(file.size());
   image->source_owned = 1;
