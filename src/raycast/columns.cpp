@@ -114,7 +114,8 @@ void draw_wall_rows(uint32_t* column_pixels, const WallSpan& span, int32_t textu
   }
 }
 
-void draw_columns(const ColumnRules& rules, const PatternFrame& frame) {
+void draw_columns(const ColumnRules& rules, float r) {
+  PatternFrame frame = pattern_frame(r);
   float heading = camera_record().heading;
   for (int i = 0; i < kFrameWidth; ++i) {
     const ColumnHit& hit = column_hits[i];
@@ -180,19 +181,18 @@ WallSlice rippling_slice(const ColumnHit& hit, int, float heading, const Pattern
 }  // namespace
 
 void draw_columns_intro1() {
-  draw_columns({plain_slice, true, false, fill_solid<kViolet>, fill_ripple_floor}, {});
+  draw_columns({plain_slice, true, false, fill_solid<kViolet>, fill_ripple_floor}, 0);
 }
 
 void draw_columns_intro2() {
-  draw_columns({breathing_slice, true, false, fill_solid<kViolet>, fill_ripple_floor}, {});
+  draw_columns({breathing_slice, true, false, fill_solid<kViolet>, fill_ripple_floor}, 0);
 }
 
 // Opens with the tangent skies over the sine floor and no walls; at r = 117
 // the walls, the sine sky and the banded floor appear. At exactly 117 nothing
 // is drawn, at exactly 112 nothing above the walls.
 void draw_columns_scene1() {
-  PatternFrame frame = {scene_clock()};
-  float r = frame.r;
+  float r = scene_clock();
   if (r == 117.0f) return;
   ColumnRules rules = {plain_slice, r > 117.0f, true, nullptr, nullptr};
   if (r < 112.0f)
@@ -202,18 +202,18 @@ void draw_columns_scene1() {
   else if (r > 117.0f)
     rules.fill_above = fill_sine_sky;
   rules.fill_below = r < 117.0f ? fill_sine_floor : fill_banded_floor;
-  draw_columns(rules, frame);
+  draw_columns(rules, r);
 }
 
 void draw_columns_scene2() {
-  draw_columns({sliding_slice, true, false, fill_solid<kSeaGlass>, fill_solid<kMint>}, {});
+  draw_columns({sliding_slice, true, false, fill_solid<kSeaGlass>, fill_solid<kMint>}, 0);
 }
 
 void draw_columns_scene3() {
   draw_columns({rippling_slice, true, false, fill_solid<kSeaGlass>, fill_solid<kMint>},
-               {scene_clock()});
+               scene_clock());
 }
 
 void draw_columns_scene4() {
-  draw_columns({plain_slice, true, false, fill_solid<kViolet>, fill_quarter_ripple_floor}, {});
+  draw_columns({plain_slice, true, false, fill_solid<kViolet>, fill_quarter_ripple_floor}, 0);
 }

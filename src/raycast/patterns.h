@@ -7,10 +7,16 @@
 
 #include "common/framebuffer.h"
 
-// The values a pattern keeps for a whole frame.
+// The values the patterns share for a whole frame.
 struct PatternFrame {
-  float r;  // the scene clock, milliseconds x 0.004
+  float r;           // the scene clock, milliseconds x 0.004
+  double sky_base;   // r / 150, the single-precision quotient
+  double sky_swing;  // sin(0.001 r)
+  float zoom;        // r / 200
 };
+
+// Also prepares the patterns' tables on the first call.
+PatternFrame pattern_frame(float r);
 
 // column_pixels points at row 0 of the column; rows are kFrameWidth apart.
 using ColumnPattern = void (*)(uint32_t* column_pixels, int column, int first_row, int end_row,

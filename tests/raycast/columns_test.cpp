@@ -13,6 +13,7 @@
 #include "png/image.h"
 #include "raycast/camera.h"
 #include "raycast/columns.h"
+#include "raycast/patterns.h"
 #include "raycast/world.h"
 #include "testkit/testkit.h"
 
@@ -278,6 +279,105 @@ TEST_F(Columns, SceneFourQuarterRippleFloor) {
   EXPECT_EQ(at(800, 449), picture_pixel(36, 15));
   EXPECT_EQ(at(801, 700), uint32_t(to_int32(std::tan(2.0) * 100 - std::atan(801 & 175) * 40)) ^ 0xFDC05371u);
   EXPECT_EQ(at(0, 0), 0xFFAF0030u);
+}
+
+// The patterns evaluated pixel by pixel the way their formulas read, with the
+// library's tan, atan and sin, to hold the fast patterns to.
+namespace direct {
+
+uint32_t* pixel(uint32_t* column_pixels, int row) { return column_pixels + size_t(row) * 1600; }
+
+int32_t ripple(int i, int j, int m) {
+  return to_int32(std::tan(double(i / (j + 1) + 1)) * 100.0 - std::atan(double(m)) * 40.0);
+}
+
+void ripple_floor(uint32_t* c, int i, int first, int end, float) {
+  for (int j = first; j < end; ++j) *pixel(c, j) = uint32_t(ripple(i, j, i & j)) ^ 0xFDC05371u;
+}
+
+void quarter_ripple_floor(uint32_t* c, int i, int first, int end, float) {
+  for (int j = first; j < end; ++j) *pixel(c, j) = uint32_t(ripple(i, j, i & (j / 4))) ^ 0xFDC05371u;
+}
+
+void banded_floor(uint32_t* c, int i, int first, int end, float) {
+  for (int j = first; j < end; ++j) {
+    int32_t v = to_int32(std::tan(double(i / (j + 1) + 1)) * 100.0 - 5.0 * ((2 * j) & i));
+    *pixel(c, j & 0xDFC053FD) = uint32_t(v) & 0xFDC05371u;
+  }
+}
+
+uint32_t sine(float d, int row, int i) {
+  float u = 1.0f - float(5 * i) / d;
+  return uint32_t(std::abs(to_int32(50.0 * std::sin(double(u))))) + 4 * uint32_t(row & i);
+}
+
+void sine_floor(uint32_t* c, int i, int first, int end, float r) {
+  for (int j = first; j < end; ++j)
+    *pixel(c, j) = sine(float(2 * j) * (r / 200.0f) + 1.0f, j, i) ^ (uint32_t(j) + 0x23B0C8Fu);
+}
+
+void sine_sky(uint32_t* c, int i, int first, int end, float r) {
+  for (int k = first; k < end; ++k)
+    *pixel(c, k) = sine((r / 200.0f) * float(2 * k) + 1.0f, k, i) ^ (uint32_t(k / 50) * 0xFDC4F371u);
+}
+
+int32_t tangent(float r, int k, int i) {
+  return to_int32(2.0 * std::tan(double(r / 150.0f) + std::sin(0.001 * r) * ((0.5 * k - 0.1 * i) * 20.0 / 25.0)));
+}
+
+void tangent_sky(uint32_t* c, int i, int first, int end, float r) {
+  for (int k = first; k < end; ++k)
+    *pixel(c, 2 * k - ((k / 2) & (i / 2))) = uint32_t(tangent(r, k, i)) ^ 0xCAAFF9AAu;
+}
+
+void masked_tangent_sky(uint32_t* c, int i, int first, int end, float r) {
+  for (int k = first; k < end; ++k)
+    *pixel(c, 2 * k - ((k / 2) & (i / 2))) = uint32_t(tangent(r, k, i)) & 0xFAAAF900u;
+}
+
+}  // namespace direct
+
+struct PatternCase {
+  const char* name;
+  ColumnPattern fast;
+  void (*direct)(uint32_t*, int, int, int, float);
+  bool sky;
+  std::vector<float> r;
+};
+
+// Whole frames of every pattern: all rows of every column, and then ranges
+// that vary from column to column the way walls cut them.
+TEST(Patterns, EqualTheirFormulasPixelForPixel) {
+  const PatternCase cases[] = {
+      {"ripple floor", fill_ripple_floor, direct::ripple_floor, false, {0}},
+      {"quarter ripple floor", fill_quarter_ripple_floor, direct::quarter_ripple_floor, false, {0}},
+      {"banded floor", fill_banded_floor, direct::banded_floor, false, {120}},
+      {"sine floor", fill_sine_floor, direct::sine_floor, false, {80.8f, 100, 116.996f}},
+      {"sine sky", fill_sine_sky, direct::sine_sky, true, {117.004f, 160, 203.996f}},
+      {"tangent sky", fill_tangent_sky, direct::tangent_sky, true, {80.8f, 96, 111.996f}},
+      {"masked tangent sky", fill_masked_tangent_sky, direct::masked_tangent_sky, true,
+       {112.004f, 114.4f, 116.996f}},
+  };
+  std::vector<uint32_t> fast(kFramePixelCount), expected(kFramePixelCount);
+  for (const PatternCase& c : cases)
+    for (float r : c.r)
+      for (bool varied : {false, true}) {
+        PatternFrame frame = pattern_frame(r);
+        fast.assign(kFramePixelCount, kFrameClearColour);
+        expected.assign(kFramePixelCount, kFrameClearColour);
+        for (int i = 0; i < kFrameWidth; ++i) {
+          int first = c.sky ? 0 : varied ? (i * 7919) % 901 : 0;
+          int end = !c.sky ? 900 : varied ? (i * 104729) % 451 : 450;
+          c.fast(fast.data() + i, i, first, end, frame);
+          c.direct(expected.data() + i, i, first, end, r);
+        }
+        size_t mismatch = 0;
+        while (mismatch < kFramePixelCount && fast[mismatch] == expected[mismatch]) ++mismatch;
+        ASSERT_EQ(mismatch, kFramePixelCount)
+            << c.name << " at r = " << r << (varied ? ", varied rows" : "") << ": pixel ("
+            << mismatch % 1600 << ", " << mismatch / 1600 << ") is " << std::hex
+            << fast[mismatch] << ", formula gives " << expected[mismatch];
+      }
 }
 
 }  // namespace
