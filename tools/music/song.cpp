@@ -19,6 +19,7 @@ constexpr Progression kCorridor = progression("F G Em Am");
 constexpr Progression kLogo = progression("F G A A");  // A leads into the finale a tone up
 constexpr Progression kLast = progression("C");
 
+constexpr Pattern kKickSoft = hits("x... .... x... ....");
 constexpr Pattern kKickFour = hits("X... X... X... X...");
 constexpr Pattern kKickBuild = hits("X... X... X... X... X... X... X... X... X... X.x. X.x. XxXx");
 constexpr Pattern kKickHalf = hits("X... .... ..X. ....");
@@ -104,9 +105,9 @@ constexpr Section kSections[] = {
     {.start_ms = 0, .chords = &kHome, .riser_steps = 8},
     // the intro words: pads and bells
     {.start_ms = 1000, .chords = &kHome, .pad = true, .bell = &kBellIntro, .bright_from = 0.35f, .bright_to = 0.6f},
-    // first fly-through: bass, a slow arpeggio and soft hats join
-    {.start_ms = 8400, .chords = &kHome, .pad = true, .hat = &kHatOffbeat, .bass = &kBassLong, .arp = &kArpEighths,
-     .crash = true, .bright_from = 0.4f, .bright_to = 0.7f},
+    // first fly-through: a soft kick, bass, a slow arpeggio and hats join
+    {.start_ms = 8400, .chords = &kHome, .pad = true, .kick = &kKickSoft, .hat = &kHatOffbeat, .bass = &kBassLong,
+     .arp = &kArpEighths, .crash = true, .bright_from = 0.6f, .bright_to = 0.85f},
     // second fly-through: the build, kick and filter rising into scene 1
     {.start_ms = 15400, .chords = &kBuild, .pad = true, .kick = &kKickBuild, .hat = &kHatSixteenths, .bass = &kBassLong,
      .arp = &kArpSixteenths, .fill = &kSnareFill, .riser_steps = 32, .bright_from = 0.4f, .bright_to = 1.2f},
