@@ -164,6 +164,27 @@ TEST(ImageSizes, ExactlyThreeAllocationsOnSuccessAndEmptyBuffersArePresent) {
   EXPECT_EQ(count.allocations(), 3u);
   image_free(image);
 
+  // Each of the three failing in turn: compressed data, scanlines, pixels.
+  // Every buffer made so far is released (the leak check sees to that), the
+  // source stays, and each failure has its own site.
+  std::set<uint32_t> sites;
+  for (uint32_t failing = 1; failing <= 3; ++failing) {
+    image = image_create();
+    image->source = file.data();
+    image->source_size = uint32_t(file.size());
+    AllocationCount failure;
+    failure.fail_allocation(failing);
+    EXPECT_EQ(image_decode(image), IMAGE_ERR_OUT_OF_MEMORY) << failing;
+    EXPECT_EQ(failure.allocations(), failing);
+    EXPECT_EQ(image->pixels, nullptr);
+    EXPECT_EQ(image->pixels_size, 0u);
+    EXPECT_EQ(image->source, file.data());
+    EXPECT_EQ(image->state, IMAGE_STATE_PARSED);
+    sites.insert(image->error_site);
+    image_free(image);
+  }
+  EXPECT_EQ(sites.size(), 3u);
+
   // Height 0: nothing to reconstruct, a present empty pixel buffer.
   Header empty = p.header;
   empty.height = 0;
@@ -172,6 +193,13 @@ TEST(ImageSizes, ExactlyThreeAllocationsOnSuccessAndEmptyBuffersArePresent) {
   EXPECT_EQ(d.state, IMAGE_STATE_READY);
   EXPECT_TRUE(d.has_pixels);
   EXPECT_EQ(d.pixels_size, 0u);
+  // The same for a bit-packed format.
+  empty.color_type = 0;
+  empty.bit_depth = 1;
+  const Decoded packed = decode(png_with_stream(empty, zlib_compress({})));
+  EXPECT_EQ(packed.error, IMAGE_OK);
+  EXPECT_TRUE(packed.has_pixels);
+  EXPECT_EQ(packed.pixels_size, 0u);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <set>
 
+#include "allocation_count.h"
 #include "png_kit.h"
 
 namespace {
@@ -39,6 +40,9 @@ TEST(ImageRecord, CreatedValuesLayoutAndEnumerations) {
   EXPECT_EQ(image->source_owned, 0);
   image_free(image);
   image_free(nullptr);
+  AllocationCount full_heap;
+  full_heap.fail_allocation(1);
+  EXPECT_EQ(image_create(), nullptr);
 
   // Fields in their fixed order.
   const size_t offsets[] = {

@@ -76,6 +76,15 @@ TEST(ZlibHeader, AcceptedAndRefused) {
   refused(concat({{0x88, 0x1C}, stored_abc}));  // CINFO 8
   refused(concat({{0x78, 0xBB}, stored_abc}));  // passes FCHECK, asks for a dictionary
   EXPECT_EQ(sites.size(), 4u);
+  // A record that already failed is left alone.
+  Image failed{};
+  failed.error = IMAGE_ERR_SIGNATURE;
+  failed.error_site = 3;
+  uint8_t out[3] = {};
+  const Bytes good = zlib_wrap(stored_abc);
+  EXPECT_EQ(zlib_decompress(&failed, out, 3, good.data(), uint32_t(good.size())), IMAGE_ERR_SIGNATURE);
+  EXPECT_EQ(failed.error_site, 3u);
+  EXPECT_EQ(out[0], 0);
   // A wrong Adler-32 trailer is never looked at.
   const Inflated wrong_adler = inflate(concat({{0x78, 0x01}, stored_abc, {1, 2, 3, 4}}), 3);
   EXPECT_EQ(wrong_adler.error, IMAGE_OK);
@@ -208,9 +217,39 @@ TEST(BlockStructure, TypesAndTheEndOfInput) {
   EXPECT_EQ(cut_extra.error, IMAGE_ERR_CORRUPT);
   sites.insert(cut_extra.error_site);
   EXPECT_EQ(sites.size(), 4u);
+  // Input ending right after BFINAL, and right after a dynamic block's type:
+  // 9-bit literals put the end of the first block where needed.
+  for (int nine_bit_literals : {5, 3}) {
+    BitWriter w = fixed_block(std::vector<FixedItem>(nine_bit_literals, FixedItem{200}), false);
+    w.bits(1, 1);
+    if (nine_bit_literals == 3) w.bits(2, 2);
+    ASSERT_EQ(w.bit_count % 8, 0u);
+    const Inflated r = inflate(concat({{0x78, 0x01}, w.bytes}), 8);
+    EXPECT_EQ(r.error, IMAGE_ERR_CORRUPT);
+    EXPECT_EQ(r.error_site, cut_extra.error_site);
+    EXPECT_EQ(r.out[0], 200);
+  }
   // Nothing after the final block is read.
   const Inflated trailing = inflate(concat({zlib_wrap(long_block.bytes), Bytes(50, 0xFF)}), 8);
   EXPECT_EQ(trailing.error, IMAGE_OK);
+}
+
+// Cutting a stream anywhere before the end of its final block fails; the
+// Adler-32 trailer after it is not needed. Streams of stored, fixed and
+// dynamic blocks, several of them.
+TEST(BlockStructure, EveryTruncationBeforeTheFinalBlockEndsFails) {
+  Bytes raw;
+  for (int i = 0; i < 3000; ++i) raw.push_back(uint8_t(i % 251 < 120 ? i % 7 : (i * 37) >> 3));
+  for (int level : {0, 1, 9}) {
+    const Bytes stream = zlib_compress(raw, level);
+    for (size_t size = 0; size + 4 < stream.size(); ++size) {
+      const Inflated r = inflate(Bytes(stream.begin(), stream.begin() + size), uint32_t(raw.size()));
+      ASSERT_EQ(r.error, IMAGE_ERR_CORRUPT) << "level " << level << " size " << size;
+    }
+    const Inflated whole = inflate(Bytes(stream.begin(), stream.end() - 4), uint32_t(raw.size()));
+    ASSERT_EQ(whole.error, IMAGE_OK) << level;
+    EXPECT_EQ(whole.out, raw);
+  }
 }
 
 // A dynamic block's header: HLIT, HDIST, a complete code-length code (symbols
