@@ -100,16 +100,19 @@ inline uint32_t darken(uint32_t p) { return (p & 0xFF000000u) | ((p >> 1) & 0x00
 // outside it.
 void draw_wall_rows(uint32_t* column_pixels, const WallSpan& span, int32_t texture_column,
                     const Image& image, bool dark) {
-  float scale = float(image.height) / span.height;
+  const uint8_t* pixels = image.pixels;
+  int64_t width = image.width;
   int64_t last = int64_t(image.pixels_size / 4) - 1;
+  float half = span.half;
+  float scale = float(image.height) / span.height;
   for (int k = span.top; k < span.bottom; ++k) {
-    int32_t offset = to_int32(float(k) + span.half - kCentreRow);
+    int32_t offset = to_int32(float(k) + half - kCentreRow);
     int32_t texture_row = to_int32(float(offset) * scale);
-    int64_t index = int64_t(texture_column) + int64_t(image.width) * texture_row;
+    int64_t index = texture_column + width * texture_row;
     if (index < 0) index = 0;
     if (index > last) index = last;
     uint32_t p;
-    std::memcpy(&p, image.pixels + index * 4, 4);
+    std::memcpy(&p, pixels + index * 4, 4);
     column_pixels[size_t(k) * kFrameWidth] = dark ? darken(p) : p;
   }
 }

@@ -86,7 +86,7 @@ inline int32_t fifty_sine(float u) {
     int step = to_int32(n) & (kSineSteps - 1);
     double h2 = h * h;
     double sin_h = h + h * h2 * (-1.0 / 6.0 + h2 * (1.0 / 120.0));
-    double cos_h = 1.0 + h2 * (-0.5 + h2 * (1.0 / 24.0 + h2 * (-1.0 / 720.0)));
+    double cos_h = 1.0 + h2 * (-0.5 + h2 * (1.0 / 24.0));
     double s = state.step_sine[step] * cos_h + state.step_cosine[step] * sin_h;
     int32_t out;
     if (steady_truncation(50.0 * s, kFastSineMargin, out)) return out;
@@ -137,7 +137,8 @@ PatternFrame pattern_frame(float r) {
   frame.r = r;
   frame.sky_base = double(r / 150.0f);
   frame.sky_swing = std::sin(0.001 * double(r));
-  frame.zoom = r / 200.0f;
+  float zoom = r / 200.0f;
+  for (int row = 0; row < kFrameHeight; ++row) frame.sine_depth[row] = float(2 * row) * zoom + 1.0f;
   return frame;
 }
 
@@ -172,8 +173,7 @@ void fill_sine_floor(uint32_t* column_pixels, int column, int first_row, int end
                      const PatternFrame& frame) {
   float stretch = float(5 * column);
   for (int j = first_row; j < end_row; ++j) {
-    float d = float(2 * j) * frame.zoom + 1.0f;
-    float u = 1.0f - stretch / d;
+    float u = 1.0f - stretch / frame.sine_depth[j];
     pixel_at(column_pixels, j) = sine_term(u, j, column) ^ (uint32_t(j) + 0x23B0C8Fu);
   }
 }
@@ -182,8 +182,7 @@ void fill_sine_sky(uint32_t* column_pixels, int column, int first_row, int end_r
                    const PatternFrame& frame) {
   float stretch = float(5 * column);
   for (int k = first_row; k < end_row; ++k) {
-    float d = frame.zoom * float(2 * k) + 1.0f;
-    float u = 1.0f - stretch / d;
+    float u = 1.0f - stretch / frame.sine_depth[k];
     pixel_at(column_pixels, k) = sine_term(u, k, column) ^ (uint32_t(k / 50) * 0xFDC4F371u);
   }
 }

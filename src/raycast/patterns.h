@@ -12,7 +12,9 @@ struct PatternFrame {
   float r;           // the scene clock, milliseconds x 0.004
   double sky_base;   // r / 150, the single-precision quotient
   double sky_swing;  // sin(0.001 r)
-  float zoom;        // r / 200
+  // index row 0..899: (2 x row) x (r / 200) + 1, the divisor of the sine
+  // patterns' argument
+  float sine_depth[kFrameHeight];
 };
 
 // Also prepares the patterns' tables on the first call.
