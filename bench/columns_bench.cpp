@@ -37,7 +37,7 @@ struct WallPictures {
 };
 
 void Columns(benchmark::State& state, void (*draw)(), uint32_t ms, float x, float y,
-                  float heading) {
+             float heading) {
   std::vector<uint32_t> frame(kFramePixelCount);
   frame_pixels = frame.data();
   WallPictures pictures;
@@ -75,18 +75,15 @@ BENCHMARK_CAPTURE(Columns, scene1_tangent_sky, draw_columns_scene1, 24000, 106.6
 BENCHMARK_CAPTURE(Columns, scene1_masked_sky, draw_columns_scene1, 28600, 130.5f, 400.1f,
                   kFacingRowZero)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Columns, scene1_walls, draw_columns_scene1, 40000, 265, 403,
-                  kFacingRowZero)
+BENCHMARK_CAPTURE(Columns, scene1_walls, draw_columns_scene1, 40000, 265, 403, kFacingRowZero)
     ->Unit(benchmark::kMillisecond);
 // Scene 2 standing at (700, 300); scene 3 down the corridor while the clock is
 // read per horizontal column (t = 450) and after (t = 510); scene 4 on path 4.
 BENCHMARK_CAPTURE(Columns, scene2, draw_columns_scene2, 60000, 700, 300, kFacingRowZero)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Columns, scene3_sliding, draw_columns_scene3, 90000, 1305, 366,
-                  kFacingDown)
+BENCHMARK_CAPTURE(Columns, scene3_sliding, draw_columns_scene3, 90000, 1305, 366, kFacingDown)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Columns, scene3_swinging, draw_columns_scene3, 102000, 1305, 765,
-                  kFacingDown)
+BENCHMARK_CAPTURE(Columns, scene3_swinging, draw_columns_scene3, 102000, 1305, 765, kFacingDown)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Columns, scene4, draw_columns_scene4, 116000, 147, 1015.7f, kFacingRowZero)
     ->Unit(benchmark::kMillisecond);

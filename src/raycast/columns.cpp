@@ -148,12 +148,14 @@ WallSlice plain_slice(const ColumnHit& hit, int, float heading, const PatternFra
 WallSlice breathing_slice(const ColumnHit& hit, int column, float, const PatternFrame&) {
   float s = float(clock_ticks()) * 0.001f;
   int b = column / 25;
-  float reach = static_cast<float>(400.0 / std::tan(kSixthPi) - 125.0 * std::cos(double(float(b) + s)));
+  float reach =
+      static_cast<float>(400.0 / std::tan(kSixthPi) - 125.0 * std::cos(double(float(b) + s)));
   WallSlice slice;
   slice.height = reach * (64.0f / hit.distance);
   slice.texture_column = plain_texture_column(hit);
   if (hit.vertical)
-    slice.texture_column = to_int32(double(slice.texture_column) - 5.0 * std::cos(0.2 * double(s) + double(b)));
+    slice.texture_column =
+        to_int32(double(slice.texture_column) - 5.0 * std::cos(0.2 * double(s) + double(b)));
   return slice;
 }
 
@@ -161,7 +163,8 @@ WallSlice breathing_slice(const ColumnHit& hit, int column, float, const Pattern
 WallSlice sliding_slice(const ColumnHit& hit, int, float heading, const PatternFrame&) {
   WallSlice slice = {corrected_wall_height(hit, heading), plain_texture_column(hit)};
   if (!hit.vertical)
-    slice.texture_column = to_int32(double(hit.hit_x) - 0.01 * double(clock_ticks())) % kTextureTile;
+    slice.texture_column =
+        to_int32(double(hit.hit_x) - 0.01 * double(clock_ticks())) % kTextureTile;
   return slice;
 }
 
@@ -173,10 +176,12 @@ WallSlice rippling_slice(const ColumnHit& hit, int, float heading, const Pattern
   if (frame.r > 340.0f && frame.r < 400.0f) {
     double ms = double(clock_ticks());
     slice.texture_column =
-        to_int32(0.15 * std::cos(double(hit.hit_y)) + double(hit.hit_x) - 0.001 * ms) % kTextureTile;
+        to_int32(0.15 * std::cos(double(hit.hit_y)) + double(hit.hit_x) - 0.001 * ms) %
+        kTextureTile;
   } else if (frame.r > 400.0f) {
     slice.texture_column =
-        to_int32(1.875 * std::sin(double(hit.hit_y)) + double(hit.hit_x) + double(frame.r)) % kTextureTile;
+        to_int32(1.875 * std::sin(double(hit.hit_y)) + double(hit.hit_x) + double(frame.r)) %
+        kTextureTile;
   }
   return slice;
 }

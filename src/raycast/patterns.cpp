@@ -26,11 +26,11 @@ struct TangentMemo {
 
 struct PatternState {
   bool ready;
-  double tan_hundred[kTangentArguments];     // index n - 1 for n = 1..1600: tan(n) x 100
-  double atan_forty[kArctangentArguments];   // index m = 0..899: atan(m) x 40
-  uint64_t reciprocal[kFrameHeight];         // index j = 0..899: floor(2^32 / (j + 1)) + 1
-  double step_sine[kSineSteps];              // index n = 0..127: sin(n pi/64)
-  double step_cosine[kSineSteps];            // index n = 0..127: cos(n pi/64)
+  double tan_hundred[kTangentArguments];    // index n - 1 for n = 1..1600: tan(n) x 100
+  double atan_forty[kArctangentArguments];  // index m = 0..899: atan(m) x 40
+  uint64_t reciprocal[kFrameHeight];        // index j = 0..899: floor(2^32 / (j + 1)) + 1
+  double step_sine[kSineSteps];             // index n = 0..127: sin(n pi/64)
+  double step_cosine[kSineSteps];           // index n = 0..127: cos(n pi/64)
   TangentMemo tangents;
 };
 PatternState state;
@@ -46,9 +46,11 @@ constexpr double kFastSineMargin = 1e-9;     // on 50 sin(u)
 
 void prepare_tables() {
   if (state.ready) return;
-  for (int n = 1; n <= kTangentArguments; ++n) state.tan_hundred[n - 1] = std::tan(double(n)) * 100.0;
+  for (int n = 1; n <= kTangentArguments; ++n)
+    state.tan_hundred[n - 1] = std::tan(double(n)) * 100.0;
   for (int m = 0; m < kArctangentArguments; ++m) state.atan_forty[m] = std::atan(double(m)) * 40.0;
-  for (int j = 0; j < kFrameHeight; ++j) state.reciprocal[j] = (uint64_t(1) << 32) / uint64_t(j + 1) + 1;
+  for (int j = 0; j < kFrameHeight; ++j)
+    state.reciprocal[j] = (uint64_t(1) << 32) / uint64_t(j + 1) + 1;
   for (int n = 0; n < kSineSteps; ++n) {
     double step = n * kStepHigh + n * kStepLow;
     state.step_sine[n] = std::sin(step);
@@ -153,7 +155,8 @@ void fill_ripple_floor(uint32_t* column_pixels, int column, int first_row, int e
 void fill_quarter_ripple_floor(uint32_t* column_pixels, int column, int first_row, int end_row,
                                const PatternFrame&) {
   for (int j = first_row; j < end_row; ++j) {
-    double v = state.tan_hundred[tangent_argument(column, j) - 1] - state.atan_forty[column & (j / 4)];
+    double v =
+        state.tan_hundred[tangent_argument(column, j) - 1] - state.atan_forty[column & (j / 4)];
     pixel_at(column_pixels, j) = uint32_t(to_int32(v)) ^ 0xFDC05371u;
   }
 }

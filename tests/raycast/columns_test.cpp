@@ -1,5 +1,7 @@
 // The column renderers on hand-made column hits and a small picture whose
 // pixels name their own column and row, so a wrong texture row or column shows.
+#include "raycast/columns.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -12,7 +14,6 @@
 #include "platform/clock.h"
 #include "png/image.h"
 #include "raycast/camera.h"
-#include "raycast/columns.h"
 #include "raycast/patterns.h"
 #include "raycast/world.h"
 #include "testkit/testkit.h"
@@ -24,7 +25,9 @@ constexpr int kPictureHeight = 32;
 constexpr float kFacingRowZero = 4.712389f;
 
 // Pixel (x, y) of the test picture: alpha E7, blue A5, green y, red x.
-constexpr uint32_t picture_pixel(int x, int y) { return 0xE7A50000u | uint32_t(y) << 8 | uint32_t(x); }
+constexpr uint32_t picture_pixel(int x, int y) {
+  return 0xE7A50000u | uint32_t(y) << 8 | uint32_t(x);
+}
 
 // A 64 x 32 RGBA picture put into one slot of image_table for the test's
 // lifetime.
@@ -94,7 +97,8 @@ TEST_F(Columns, WorkedExampleColumnWithRippleFloor) {
   EXPECT_EQ(at(0, 449), 0xFFAF0030u);
   EXPECT_EQ(at(0, 450), 0xFDC053EAu);
   EXPECT_EQ(at(0, 0), 0xFFAF0030u);
-  EXPECT_EQ(at(1599, 899), uint32_t(to_int32(std::tan(2.0) * 100 - std::atan(1599 & 899) * 40)) ^ 0xFDC05371u);
+  EXPECT_EQ(at(1599, 899),
+            uint32_t(to_int32(std::tan(2.0) * 100 - std::atan(1599 & 899) * 40)) ^ 0xFDC05371u);
   EXPECT_EQ(clock_stats().readings, 0u);
 }
 
@@ -114,8 +118,8 @@ TEST_F(Columns, MissingOrForeignPictureLeavesWallRowsUnwritten) {
 
 TEST_F(Columns, WallsPastTheFrameShowTheMiddleOfThePicture) {
   TestPicture picture(4);
-  column_hits[800].distance = 32;  // 2771 rows high
-  column_hits[801] = {column_hits[801].angle, 101, 128, 0, 0, 5};  // the eye on the face
+  column_hits[800].distance = 32;                                   // 2771 rows high
+  column_hits[801] = {column_hits[801].angle, 101, 128, 0, 0, 5};   // the eye on the face
   column_hits[802] = {column_hits[802].angle, 102, 128, -5, 0, 5};  // a negative height
   draw_columns_scene4();
   EXPECT_EQ(at(800, 0), picture_pixel(36, 10));
@@ -127,7 +131,8 @@ TEST_F(Columns, WallsPastTheFrameShowTheMiddleOfThePicture) {
   EXPECT_EQ(at(801, 899), picture_pixel(37, 0));
   // A negative height draws no wall: sky and floor meet at the centre.
   EXPECT_EQ(at(802, 449), 0xFFAF0030u);
-  EXPECT_EQ(at(802, 450), uint32_t(to_int32(std::tan(2.0) * 100 - std::atan(802 & 112) * 40)) ^ 0xFDC05371u);
+  EXPECT_EQ(at(802, 450),
+            uint32_t(to_int32(std::tan(2.0) * 100 - std::atan(802 & 112) * 40)) ^ 0xFDC05371u);
 }
 
 TEST_F(Columns, BreathingWallsReadTheClockPerColumnAndSwayOutOfThePicture) {
@@ -152,7 +157,8 @@ TEST_F(Columns, BreathingWallsReadTheClockPerColumnAndSwayOutOfThePicture) {
   EXPECT_EQ(at(75, 355), 0xFFAF0030u);
   EXPECT_EQ(at(75, 542), picture_pixel(63, 31));
   EXPECT_EQ(at(75, 538), picture_pixel(3, 31));
-  EXPECT_EQ(at(75, 543), uint32_t(to_int32(std::tan(1.0) * 100 - std::atan(75 & 543) * 40)) ^ 0xFDC05371u);
+  EXPECT_EQ(at(75, 543),
+            uint32_t(to_int32(std::tan(1.0) * 100 - std::atan(75 & 543) * 40)) ^ 0xFDC05371u);
 }
 
 TEST_F(Columns, SceneOneOpensWithoutWallsAndChangesAtItsThresholds) {
@@ -171,7 +177,9 @@ TEST_F(Columns, SceneOneOpensWithoutWallsAndChangesAtItsThresholds) {
   // The tangent sky's row k lands on row 2k - ((k / 2) & (i / 2)), leaving
   // some rows black: at column 0 only the even rows.
   EXPECT_EQ(at(0, 447), kFrameClearColour);
-  EXPECT_EQ(at(0, 448), uint32_t(to_int32(2 * std::tan(double(100.0f / 150.0f) + std::sin(0.1) * (112 * 20.0 / 25)))) ^ 0xCAAFF9AAu);
+  EXPECT_EQ(at(0, 448), uint32_t(to_int32(2 * std::tan(double(100.0f / 150.0f) +
+                                                       std::sin(0.1) * (112 * 20.0 / 25)))) ^
+                            0xCAAFF9AAu);
   EXPECT_EQ(at(0, 449), kFrameClearColour);
   // r = 117 exactly: nothing at all.
   clock_use_virtual(29250);
@@ -208,19 +216,26 @@ TEST_F(Columns, SceneOneWallsBandedFloorAndDarkenedCloseWalls) {
     bool skipped = (j & 2) != 0;
     ASSERT_EQ(at(800, j) == kFrameClearColour, skipped) << j;
   }
-  EXPECT_EQ(at(800, 613), uint32_t(to_int32(std::tan(2.0) * 100 - 5 * ((2 * 615) & 800))) & 0xFDC05371u);
+  EXPECT_EQ(at(800, 613),
+            uint32_t(to_int32(std::tan(2.0) * 100 - 5 * ((2 * 615) & 800))) & 0xFDC05371u);
   // Floor row 614 lands on the last wall row.
-  EXPECT_EQ(at(800, 612), uint32_t(to_int32(std::tan(2.0) * 100 - 5 * ((2 * 614) & 800))) & 0xFDC05371u);
+  EXPECT_EQ(at(800, 612),
+            uint32_t(to_int32(std::tan(2.0) * 100 - 5 * ((2 * 614) & 800))) & 0xFDC05371u);
   // Without a wall the floor starts at row 450 = 4 x 112 + 2, and its first
   // two rows land on the sky's rows 448 and 449.
-  EXPECT_EQ(at(0, 448), uint32_t(to_int32(std::tan(1.0) * 100 - 5 * ((2 * 450) & 0))) & 0xFDC05371u);
+  EXPECT_EQ(at(0, 448),
+            uint32_t(to_int32(std::tan(1.0) * 100 - 5 * ((2 * 450) & 0))) & 0xFDC05371u);
   EXPECT_EQ(at(0, 450), kFrameClearColour);
   // The sine sky, from row 0.
   float d = (120.0f / 200.0f) * float(2 * 10) + 1.0f;
   float u = 1.0f - float(5 * 7) / d;
   uint32_t wave = uint32_t(std::abs(to_int32(50.0 * std::sin(double(u)))));
   EXPECT_EQ(at(7, 10), wave + 4 * (10 & 7));
-  EXPECT_EQ(at(7, 60), (uint32_t(std::abs(to_int32(50.0 * std::sin(double(1.0f - 35.0f / ((120.0f / 200.0f) * 120.0f + 1.0f)))))) + 4 * (60 & 7)) ^ 0xFDC4F371u);
+  EXPECT_EQ(at(7, 60),
+            (uint32_t(std::abs(to_int32(
+                 50.0 * std::sin(double(1.0f - 35.0f / ((120.0f / 200.0f) * 120.0f + 1.0f)))))) +
+             4 * (60 & 7)) ^
+                0xFDC4F371u);
 }
 
 TEST_F(Columns, SceneTwoSlidesHorizontalFacesWithTheClock) {
@@ -277,7 +292,8 @@ TEST_F(Columns, SceneFourQuarterRippleFloor) {
   TestPicture picture(4);
   draw_columns_scene4();
   EXPECT_EQ(at(800, 449), picture_pixel(36, 15));
-  EXPECT_EQ(at(801, 700), uint32_t(to_int32(std::tan(2.0) * 100 - std::atan(801 & 175) * 40)) ^ 0xFDC05371u);
+  EXPECT_EQ(at(801, 700),
+            uint32_t(to_int32(std::tan(2.0) * 100 - std::atan(801 & 175) * 40)) ^ 0xFDC05371u);
   EXPECT_EQ(at(0, 0), 0xFFAF0030u);
 }
 
@@ -296,7 +312,8 @@ void ripple_floor(uint32_t* c, int i, int first, int end, float) {
 }
 
 void quarter_ripple_floor(uint32_t* c, int i, int first, int end, float) {
-  for (int j = first; j < end; ++j) *pixel(c, j) = uint32_t(ripple(i, j, i & (j / 4))) ^ 0xFDC05371u;
+  for (int j = first; j < end; ++j)
+    *pixel(c, j) = uint32_t(ripple(i, j, i & (j / 4))) ^ 0xFDC05371u;
 }
 
 void banded_floor(uint32_t* c, int i, int first, int end, float) {
@@ -318,11 +335,13 @@ void sine_floor(uint32_t* c, int i, int first, int end, float r) {
 
 void sine_sky(uint32_t* c, int i, int first, int end, float r) {
   for (int k = first; k < end; ++k)
-    *pixel(c, k) = sine((r / 200.0f) * float(2 * k) + 1.0f, k, i) ^ (uint32_t(k / 50) * 0xFDC4F371u);
+    *pixel(c, k) =
+        sine((r / 200.0f) * float(2 * k) + 1.0f, k, i) ^ (uint32_t(k / 50) * 0xFDC4F371u);
 }
 
 int32_t tangent(float r, int k, int i) {
-  return to_int32(2.0 * std::tan(double(r / 150.0f) + std::sin(0.001 * r) * ((0.5 * k - 0.1 * i) * 20.0 / 25.0)));
+  return to_int32(2.0 * std::tan(double(r / 150.0f) +
+                                 std::sin(0.001 * r) * ((0.5 * k - 0.1 * i) * 20.0 / 25.0)));
 }
 
 void tangent_sky(uint32_t* c, int i, int first, int end, float r) {
@@ -355,7 +374,10 @@ TEST(Patterns, EqualTheirFormulasPixelForPixel) {
       {"sine floor", fill_sine_floor, direct::sine_floor, false, {80.8f, 100, 116.996f}},
       {"sine sky", fill_sine_sky, direct::sine_sky, true, {117.004f, 160, 203.996f}},
       {"tangent sky", fill_tangent_sky, direct::tangent_sky, true, {80.8f, 96, 111.996f}},
-      {"masked tangent sky", fill_masked_tangent_sky, direct::masked_tangent_sky, true,
+      {"masked tangent sky",
+       fill_masked_tangent_sky,
+       direct::masked_tangent_sky,
+       true,
        {112.004f, 114.4f, 116.996f}},
   };
   std::vector<uint32_t> fast(kFramePixelCount), expected(kFramePixelCount);
@@ -375,8 +397,8 @@ TEST(Patterns, EqualTheirFormulasPixelForPixel) {
         while (mismatch < kFramePixelCount && fast[mismatch] == expected[mismatch]) ++mismatch;
         ASSERT_EQ(mismatch, kFramePixelCount)
             << c.name << " at r = " << r << (varied ? ", varied rows" : "") << ": pixel ("
-            << mismatch % 1600 << ", " << mismatch / 1600 << ") is " << std::hex
-            << fast[mismatch] << ", formula gives " << expected[mismatch];
+            << mismatch % 1600 << ", " << mismatch / 1600 << ") is " << std::hex << fast[mismatch]
+            << ", formula gives " << expected[mismatch];
       }
 }
 
