@@ -72,6 +72,7 @@ class Columns : public ::testing::Test {
   }
   void TearDown() override {
     clock_use_real();
+    camera_reset();
     for (ColumnHit& hit : column_hits) hit = {};
   }
   static ColumnHit no_hit(int column) {
