@@ -16,6 +16,13 @@ constexpr int WORD_TOP = 23, WORD_SX = 2, WORD_SY = 6, WORD_GAP = 2, WORD_BOLD =
 constexpr int NUMBER_TOP = 69, NUMBER_SX = 3, NUMBER_SY = 5, NUMBER_GAP = 3, NUMBER_BOLD = 0;
 constexpr int HORIZON = 104;
 constexpr int SUN_X = 32, SUN_R = 24;  // centre column on the horizon, radius in columns
+// The corridor's end is a face seen from the north, where a wall's columns
+// run from right to left across the screen, and the last scene slides the
+// picture along by its clock (column hit_x + 0.8 t - 1.82, the face starting
+// at a multiple of 64); at t = 527, just before that scene ends, the slide is
+// 36 columns. The file holds the logo mirrored and turned by that much so it
+// reads JUBRA 23, centred, as the camera comes to rest.
+constexpr int END_SLIDE = 36;
 
 // Chrome of the word, top to bottom of a letter: a cold sky above a hard
 // horizon, warm ground below. Index 0-7 over the letter's height.
@@ -129,7 +136,11 @@ Canvas draw_logo() {
   // the number sits on the sun; a dark halo keeps it apart
   draw_text_layer(canvas, "23", NUMBER_TOP, NUMBER_SX, NUMBER_SY, NUMBER_GAP, NUMBER_BOLD, neon, 6,
                   rgba(30, 0, 50), 3.0, rgba(20, 0, 40));
-  return canvas;
+  Canvas stored = canvas;
+  for (int y = 0; y < LOGO_H; ++y)
+    for (int x = 0; x < LOGO_W; ++x)
+      canvas_put(stored, x, y, canvas_get(canvas, (LOGO_W - 1 - x + END_SLIDE) % LOGO_W, y));
+  return stored;
 }
 
 namespace {
