@@ -110,6 +110,10 @@ TEST(SortFarToNear, ExchangesOnlyStrictlyFartherEntries) {
   EXPECT_EQ(more[2].image, 'A');
   EXPECT_EQ(more[3].image, 'D');
 
+  Sprite pair[2] = {record_at(1, 'A'), record_at(1, 'B')};
+  sort_far_to_near(pair, 2);
+  EXPECT_EQ(pair[0].image, 'A');
+
   Sprite one[1] = {record_at(3, 'X')};
   sort_far_to_near(one, 1);
   sort_far_to_near(one, 0);
@@ -210,6 +214,23 @@ TEST_F(Sprites, NeverWritesColumnZeroOrRowZero) {
   for (int x = 0; x < kFrameWidth; ++x) EXPECT_EQ(fb.at(x, 0), kUnwritten);
   EXPECT_EQ(fb.at(1, 1), 0xFF00AA00u);
   EXPECT_EQ(fb.at(1599, 899), 0xFF00AA00u);
+}
+
+TEST_F(Sprites, ColumnsClippedAtTheLeftEdgeKeepTheirTextureColumns) {
+  // Four texture columns of distinct words; the sprite's left edge lies at
+  // column -209.6, so column 1 is already in its second texture column.
+  set_picture(13, 4, 1, {0xFF0000A0, 0xFF0000A1, 0xFF0000A2, 0xFF0000A3});
+  camera_record().heading = 0.5f;
+  place_only(4, 1200, 1000);
+  draw_sprites_scene1();
+  EXPECT_EQ(fb.at(0, 450), kUnwritten);
+  EXPECT_EQ(fb.at(1, 450), 0xFF0000A1u);
+  EXPECT_EQ(fb.at(43, 450), 0xFF0000A1u);
+  EXPECT_EQ(fb.at(44, 450), 0xFF0000A2u);
+  EXPECT_EQ(fb.at(169, 450), 0xFF0000A2u);
+  EXPECT_EQ(fb.at(170, 450), 0xFF0000A3u);
+  EXPECT_EQ(fb.at(295, 450), 0xFF0000A3u);
+  EXPECT_EQ(fb.at(296, 450), kUnwritten);
 }
 
 TEST_F(Sprites, SpritesAlmostAtTheEyeCostNothing) {
