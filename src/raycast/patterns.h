@@ -1,6 +1,6 @@
 // The generated fills above and below the walls: solid colours, the ripple
 // and banded floors, and the tangent and sine skies and floors. Each fills
-// rows first_row .. end_row - 1 of one screen column.
+// rows first_row .. end_row - 1 (within 0..900) of one screen column 0..1599.
 #pragma once
 #include <cstddef>
 #include <cstdint>
