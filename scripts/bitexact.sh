@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
-# Builds the ray-casting tests with gcc and clang, each at -O0 and -O2, runs
-# the whole show's choreography in every build and compares what each prints:
-# a hash of every column_hits record of every frame and the camera at the end
-# of each path. Exits non-zero when a build fails or any output differs.
+# Builds with gcc and clang, each at -O0 and -O2, and in every build
+#  - runs the whole show's choreography and compares what each prints: a hash
+#    of every column_hits record of every frame and the camera at the end of
+#    each path;
+#  - captures the whole show at 10 frames a second with demo-capture (hashes
+#    only) and names the first frame that differs from the first build's.
+# Exits non-zero when a build fails or any output differs.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=${JOBS:-2}
 builds=("gcc g++ -O2" "gcc g++ -O0" "clang clang++ -O2" "clang clang++ -O0")
 status=0
 reference=""
+frames_reference=""
+fps=${FPS:-10}
 
 for build in "${builds[@]}"; do
   read -r name compiler opt <<<"$build"
@@ -18,7 +23,7 @@ for build in "${builds[@]}"; do
   cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_CXX_COMPILER="$compiler" \
     -DCMAKE_BUILD_TYPE=BitExact -DCMAKE_CXX_FLAGS_BITEXACT="$opt" \
     -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DDEMO_BENCH=OFF >/dev/null
-  if ! cmake --build "$dir" --target test_raycast -j "$jobs" >"$dir/build.log" 2>&1; then
+  if ! cmake --build "$dir" --target test_raycast demo-capture pictures -j "$jobs" >"$dir/build.log" 2>&1; then
     echo "build failed, see $dir/build.log"
     status=1
     continue
@@ -43,6 +48,23 @@ for build in "${builds[@]}"; do
   elif ! diff "$reference" "$dir/bitexact.txt"; then
     echo "differs from $reference"
     status=1
+  fi
+  "$dir/tools/capture/demo-capture" --data "$dir" --fps "$fps" --hashes --quiet 2>/dev/null |
+    grep '^frame ' >"$dir/frames.txt" || true
+  echo "$(wc -l <"$dir/frames.txt") frames captured at $fps per second"
+  if [ ! -s "$dir/frames.txt" ]; then
+    echo "no frames captured"
+    status=1
+    continue
+  fi
+  if [ -z "$frames_reference" ]; then
+    frames_reference="$dir/frames.txt"
+  else
+    first=$(diff "$frames_reference" "$dir/frames.txt" | grep -m1 '^[<>] frame' || true)
+    if [ -n "$first" ]; then
+      echo "first differing frame: ${first#[<>] } (against $frames_reference)"
+      status=1
+    fi
   fi
 done
 
