@@ -22,7 +22,7 @@ constexpr int kRate = 44100;
 constexpr int kChannels = 2;
 
 struct Track {
-  SDL_AudioSpec spec;
+  SDL_AudioSpec wav_format;
   std::vector<int16_t> samples;  // interleaved left, right
 };
 
@@ -30,7 +30,7 @@ Track load_track() {
   Track track{};
   Uint8* buffer = nullptr;
   Uint32 length = 0;
-  if (SDL_LoadWAV(MUSIC_FILE, &track.spec, &buffer, &length) == nullptr) {
+  if (SDL_LoadWAV(MUSIC_FILE, &track.wav_format, &buffer, &length) == nullptr) {
     ADD_FAILURE() << "SDL_LoadWAV: " << SDL_GetError();
     return track;
   }
@@ -78,9 +78,9 @@ std::vector<char> read_bytes(const std::string& path) {
 
 TEST(Music, LoadsWithSdlAsSixteenBitStereoAt44100ForAtLeast130Seconds) {
   const Track& track = the_track();
-  EXPECT_EQ(track.spec.freq, kRate);
-  EXPECT_EQ(track.spec.format, AUDIO_S16LSB);
-  EXPECT_EQ(track.spec.channels, kChannels);
+  EXPECT_EQ(track.wav_format.freq, kRate);
+  EXPECT_EQ(track.wav_format.format, AUDIO_S16LSB);
+  EXPECT_EQ(track.wav_format.channels, kChannels);
   EXPECT_GE(track.samples.size(), size_t{130} * kRate * kChannels);
   EXPECT_EQ(track.samples.size() % kChannels, 0u);
 }
