@@ -9,4 +9,4 @@ jobs=$(nproc)
 bash scripts/build.sh build -DCMAKE_BUILD_TYPE=Release
 (cd build && ctest --output-on-failure -j "$jobs")
 bash scripts/build.sh build-sanitize -DCMAKE_BUILD_TYPE=Debug -DDEMO_SANITIZE=ON -DDEMO_BENCH=OFF
-(cd build-sanitize && ctest --output-on-failure -j "$jobs" -LE slow)
+(cd build-sanitize && ctest --output-on-failure -j "$jobs")
