@@ -183,14 +183,15 @@ void show_progress(const Options& o, int n, uint32_t ms, float t, double last_ms
                n, double(t), rate, left, tty ? "  " : "\n");
 }
 
-// One frame as the live show makes it, then presented as the window would.
-float capture_frame(uint32_t target_ms) {
+// One frame as the live show makes it, then presented as the window would
+// when a picture output needs the presented frames.
+float capture_frame(uint32_t target_ms, bool present) {
   clock_set(target_ms);
   double before = thread_cpu_ms();
   float t = draw_frame();
   double spent = thread_cpu_ms() - before;
   record_time(spent, t);
-  present_blend(cap.presented.data(), cap.frame.data(), int(kFramePixelCount));
+  if (present) present_blend(cap.presented.data(), cap.frame.data(), int(kFramePixelCount));
   return t;
 }
 
@@ -262,6 +263,7 @@ int main(int argc, char** argv) {
   load_images();
 
   bool single = !o.frame_file.empty();
+  bool present = single || !o.frames_dir.empty() || !o.video_file.empty();
   double last_ms = single ? o.at_ms : o.until_ms >= 0 ? o.until_ms : kShowMs;
   double started = wall_seconds();
   uint32_t now = 0;
@@ -272,7 +274,7 @@ int main(int argc, char** argv) {
     double due = double(n) * 1000.0 / o.fps;
     bool last = single && due >= last_ms;
     uint32_t target = uint32_t(last ? last_ms : due);
-    t = capture_frame(std::max(target, now));
+    t = capture_frame(std::max(target, now), present);
     now = clock_ticks();
     if (!single) write_outputs(o, n, now, t);
     show_progress(o, n, now, t, std::max(last_ms, 1.0), started);
