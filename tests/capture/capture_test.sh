@@ -53,6 +53,23 @@ if ! cmp -s "$work/a.png" "$work/b.png"; then
   status=1
 fi
 
+# Clear refusals: an output that cannot be written, and no ffmpeg to encode.
+expect_refusal() {
+  local message=$1
+  shift
+  if "$@" >"$work/out.txt" 2>&1; then
+    echo "expected a refusal from: $*"
+    status=1
+  elif ! grep -q "$message" "$work/out.txt"; then
+    echo "expected '$message' from: $*; got: $(cat "$work/out.txt")"
+    status=1
+  fi
+}
+expect_refusal "cannot write $work/none/f.png" "$capture" --data "$data" --frame "$work/none/f.png" --at-t 1
+expect_refusal "cannot write frames into the folder" "$capture" --data "$data" --frames "$work/none"
+expect_refusal "the ffmpeg program was not found" env PATH=/nonexistent "$capture" --data "$data" --video "$work/v.mp4"
+expect_refusal "cannot enter the data folder" "$capture" --data "$work/none"
+
 frames_run=$(wc -l < "$work/hashes1.txt")
 [ "$status" -eq 0 ] && echo "capture: $frames_run frames, golden frames and repeat runs agree"
 exit $status
