@@ -21,6 +21,11 @@ inline int32_t to_int32(double v) {
   return static_cast<int32_t>(v);
 }
 
+// The same truncation for a value its caller has already shown to lie
+// inside the signed 32-bit range, without the range test: for inner loops
+// whose bounds are checked once at set-up.
+inline int32_t to_int32_in_range(double v) { return static_cast<int32_t>(v); }
+
 // IEEE remainder by 2 pi in double, rounded to float; negative results are
 // lifted by 2 pi (again rounded), so the result lies in [0, 6.2831855].
 inline float normalize_angle(float a) {

@@ -93,11 +93,33 @@ const Image* wall_image(int32_t cell) {
 // Alpha kept, each colour byte halved and rounded down.
 inline uint32_t darken(uint32_t p) { return (p & 0xFF000000u) | ((p >> 1) & 0x007F7F7Fu); }
 
+// Screen row k's row of the picture: the distance in pixels from the
+// unclipped top of the wall, stretched by scale (picture rows per pixel).
+// Never decreasing in k while both conversions stay in range.
+template <int32_t (*truncate)(double)>
+inline int32_t texture_row(int k, float half, float scale) {
+  int32_t offset = truncate(float(k) + half - kCentreRow);
+  return truncate(float(offset) * scale);
+}
+
+// Writes the picture's pixel index(k) to each wall row k, darkened or not.
+template <typename Index>
+void copy_wall_rows(uint32_t* column_pixels, const WallSpan& span, const uint8_t* pixels,
+                    bool dark, Index index) {
+  for (int k = span.top; k < span.bottom; ++k) {
+    uint32_t p;
+    std::memcpy(&p, pixels + index(k) * 4, 4);
+    column_pixels[size_t(k) * kFrameWidth] = dark ? darken(p) : p;
+  }
+}
+
 // The whole picture height is stretched over the unclipped wall, so a wall
 // clipped by the frame shows the matching middle part. Texture columns
 // outside the picture run into the neighbouring picture row; the linear
 // index is clamped to the pixel buffer, so the first and last rows never read
-// outside it.
+// outside it. The index never decreases down the column: when the first and
+// last rows convert in range and their indices lie inside the buffer, so do
+// every row's, and the rows are copied without range tests or clamp.
 void draw_wall_rows(uint32_t* column_pixels, const WallSpan& span, int32_t texture_column,
                     const Image& image, bool dark) {
   const uint8_t* pixels = image.pixels;
@@ -105,16 +127,24 @@ void draw_wall_rows(uint32_t* column_pixels, const WallSpan& span, int32_t textu
   int64_t last = int64_t(image.pixels_size / 4) - 1;
   float half = span.half;
   float scale = float(image.height) / span.height;
-  for (int k = span.top; k < span.bottom; ++k) {
-    int32_t offset = to_int32(float(k) + half - kCentreRow);
-    int32_t texture_row = to_int32(float(offset) * scale);
-    int64_t index = texture_column + width * texture_row;
-    if (index < 0) index = 0;
-    if (index > last) index = last;
-    uint32_t p;
-    std::memcpy(&p, pixels + index * 4, 4);
-    column_pixels[size_t(k) * kFrameWidth] = dark ? darken(p) : p;
+  auto index = [=](int k) {
+    return texture_column + width * texture_row<to_int32>(k, half, scale);
+  };
+  int end = span.bottom - 1;
+  bool in_range = to_int32(float(span.top) + half - kCentreRow) != INT32_MIN &&
+                  to_int32(float(end) + half - kCentreRow) != INT32_MIN &&
+                  texture_row<to_int32>(span.top, half, scale) != INT32_MIN &&
+                  texture_row<to_int32>(end, half, scale) != INT32_MIN;
+  if (in_range && index(span.top) >= 0 && index(end) <= last) {
+    copy_wall_rows(column_pixels, span, pixels, dark, [=](int k) {
+      return texture_column + width * texture_row<to_int32_in_range>(k, half, scale);
+    });
+    return;
   }
+  copy_wall_rows(column_pixels, span, pixels, dark, [=](int k) {
+    int64_t i = index(k);
+    return i < 0 ? 0 : i > last ? last : i;
+  });
 }
 
 void draw_columns(const ColumnRules& rules, float r) {
