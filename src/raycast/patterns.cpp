@@ -29,8 +29,8 @@ struct PatternState {
   double tan_hundred[kTangentArguments];    // index n - 1 for n = 1..1600: tan(n) x 100
   double atan_forty[kArctangentArguments];  // index m = 0..899: atan(m) x 40
   uint64_t reciprocal[kFrameHeight];        // index j = 0..899: floor(2^32 / (j + 1)) + 1
-  double step_sine[kSineSteps];             // index n = 0..127: sin(n pi/64)
-  double step_cosine[kSineSteps];           // index n = 0..127: cos(n pi/64)
+  double step_sine[kSineSteps];             // index n = 0..127: 50 sin(n pi/64)
+  double step_cosine[kSineSteps];           // index n = 0..127: 50 cos(n pi/64)
   TangentMemo tangents;
 };
 PatternState state;
@@ -53,8 +53,8 @@ void prepare_tables() {
     state.reciprocal[j] = (uint64_t(1) << 32) / uint64_t(j + 1) + 1;
   for (int n = 0; n < kSineSteps; ++n) {
     double step = n * kStepHigh + n * kStepLow;
-    state.step_sine[n] = std::sin(step);
-    state.step_cosine[n] = std::cos(step);
+    state.step_sine[n] = 50.0 * std::sin(step);
+    state.step_cosine[n] = 50.0 * std::cos(step);
   }
   state.ready = true;
 }
@@ -70,28 +70,30 @@ inline int tangent_argument(int column, int row) {
   return int((uint64_t(column) * state.reciprocal[row]) >> 32) + 1;
 }
 
-// Truncation of v, provided every value within margin of v truncates alike.
+// Truncation of v, provided every value within margin of v truncates alike;
+// v and the margin are small enough to stay far inside the 32-bit range.
 inline bool steady_truncation(double v, double margin, int32_t& out) {
-  out = to_int32(v - margin);
-  return out == to_int32(v + margin);
+  out = to_int32_in_range(v - margin);
+  return out == to_int32_in_range(v + margin);
 }
 
-// 50 sin(u), truncated. sin(n pi/64 + h), |h| <= pi/128, is put together from
-// the table and short series in h; that is within 1e-12 of the exact sine,
-// and so of the library's. Wherever the error could reach a truncation step
-// the library's sine decides.
+// 50 sin(u), truncated. 50 sin(n pi/64 + h), |h| <= pi/128, is put together
+// from the tables and short series in h; that is within 1e-10 of the exact
+// value, and so of the library's sine times 50. Wherever the error could reach
+// a truncation step the library's sine decides. Below the limit n stays
+// within 2^18, so it converts without the range test.
 inline int32_t fifty_sine(float u) {
   double x = double(u);
   if (std::fabs(x) < kFastSineLimit) {
     double n = (x * kStepsPerRadian + kRoundingShift) - kRoundingShift;
     double h = (x - n * kStepHigh) - n * kStepLow;
-    int step = to_int32(n) & (kSineSteps - 1);
+    int step = to_int32_in_range(n) & (kSineSteps - 1);
     double h2 = h * h;
     double sin_h = h + h * h2 * (-1.0 / 6.0 + h2 * (1.0 / 120.0));
     double cos_h = 1.0 + h2 * (-0.5 + h2 * (1.0 / 24.0));
-    double s = state.step_sine[step] * cos_h + state.step_cosine[step] * sin_h;
+    double fifty_s = state.step_sine[step] * cos_h + state.step_cosine[step] * sin_h;
     int32_t out;
-    if (steady_truncation(50.0 * s, kFastSineMargin, out)) return out;
+    if (steady_truncation(fifty_s, kFastSineMargin, out)) return out;
   }
   return to_int32(50.0 * std::sin(x));
 }
@@ -163,10 +165,13 @@ void fill_quarter_ripple_floor(uint32_t* column_pixels, int column, int first_ro
 
 // Row j lands on row j & 0xDFC053FD, which below row 1024 clears bit 1: rows
 // 4n and 4n + 1 are written twice and rows 4n + 2 and 4n + 3 keep what they
-// had. The row written is never below j - 2 nor above j.
+// had. The row written is never below j - 2 nor above j. Row j + 2, when the
+// fill reaches it, lands where row j does and replaces its value, so rows 4n
+// and 4n + 1 are only computed when the fill ends before that.
 void fill_banded_floor(uint32_t* column_pixels, int column, int first_row, int end_row,
                        const PatternFrame&) {
   for (int j = first_row; j < end_row; ++j) {
+    if ((j & 2) == 0 && j + 2 < end_row) continue;
     double v = state.tan_hundred[tangent_argument(column, j) - 1] - 5.0 * double((2 * j) & column);
     pixel_at(column_pixels, j & 0xDFC053FD) = uint32_t(to_int32(v)) & 0xFDC05371u;
   }
