@@ -102,16 +102,21 @@ inline int32_t texture_row(int k, float half, float scale) {
   return truncate(float(offset) * scale);
 }
 
-// Writes the picture's pixel index(k) to each wall row k, darkened or not.
+// Writes the picture's pixel index(k) to each wall row k from first to
+// end - 1, darkened or not.
 template <typename Index>
-void copy_wall_rows(uint32_t* column_pixels, const WallSpan& span, const uint8_t* pixels,
-                    bool dark, Index index) {
-  for (int k = span.top; k < span.bottom; ++k) {
+void copy_wall_rows(uint32_t* column_pixels, int first, int end, const uint8_t* pixels, bool dark,
+                    Index index) {
+  for (int k = first; k < end; ++k) {
     uint32_t p;
     std::memcpy(&p, pixels + index(k) * 4, 4);
     column_pixels[size_t(k) * kFrameWidth] = dark ? darken(p) : p;
   }
 }
+
+// Wall rows whose picture rows are worked out together, a block the compiler
+// can turn into vector instructions.
+constexpr int kRowBlock = 8;
 
 // The whole picture height is stretched over the unclipped wall, so a wall
 // clipped by the frame shows the matching middle part. Texture columns
@@ -135,15 +140,23 @@ void draw_wall_rows(uint32_t* column_pixels, const WallSpan& span, int32_t textu
                   to_int32(float(end) + half - kCentreRow) != INT32_MIN &&
                   texture_row<to_int32>(span.top, half, scale) != INT32_MIN &&
                   texture_row<to_int32>(end, half, scale) != INT32_MIN;
-  if (in_range && index(span.top) >= 0 && index(end) <= last) {
-    copy_wall_rows(column_pixels, span, pixels, dark, [=](int k) {
-      return texture_column + width * texture_row<to_int32_in_range>(k, half, scale);
+  if (!in_range || index(span.top) < 0 || index(end) > last) {
+    copy_wall_rows(column_pixels, span.top, span.bottom, pixels, dark, [=](int k) {
+      int64_t i = index(k);
+      return i < 0 ? 0 : i > last ? last : i;
     });
     return;
   }
-  copy_wall_rows(column_pixels, span, pixels, dark, [=](int k) {
-    int64_t i = index(k);
-    return i < 0 ? 0 : i > last ? last : i;
+  int k = span.top;
+  for (; k + kRowBlock <= span.bottom; k += kRowBlock) {
+    int32_t rows[kRowBlock];
+    for (int l = 0; l < kRowBlock; ++l)
+      rows[l] = texture_row<to_int32_in_range>(k + l, half, scale);
+    copy_wall_rows(column_pixels, k, k + kRowBlock, pixels, dark,
+                   [&](int row) { return texture_column + width * rows[row - k]; });
+  }
+  copy_wall_rows(column_pixels, k, span.bottom, pixels, dark, [=](int row) {
+    return texture_column + width * texture_row<to_int32_in_range>(row, half, scale);
   });
 }
 
