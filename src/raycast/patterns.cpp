@@ -105,6 +105,25 @@ inline uint32_t sine_term(float u, int row, int column) {
   return magnitude + 4u * uint32_t(row & column);
 }
 
+// Rows whose sine arguments are worked out together, a block the compiler
+// can turn into vector instructions.
+constexpr int kSineBlock = 8;
+
+// The sine term of rows first_row .. end_row - 1 of column i, with
+// u = 1 - (5 i) / (the row's divisor), handed to put(row, term).
+template <typename Put>
+void sine_rows(int column, int first_row, int end_row, const PatternFrame& frame, Put put) {
+  float stretch = float(5 * column);
+  auto argument = [&](int row) { return 1.0f - stretch / frame.sine_depth[row]; };
+  int row = first_row;
+  for (; row + kSineBlock <= end_row; row += kSineBlock) {
+    float u[kSineBlock];
+    for (int l = 0; l < kSineBlock; ++l) u[l] = argument(row + l);
+    for (int l = 0; l < kSineBlock; ++l) put(row + l, sine_term(u[l], row + l, column));
+  }
+  for (; row < end_row; ++row) put(row, sine_term(argument(row), row, column));
+}
+
 // 2 tan(angle), truncated. Sky pixels on one diagonal (equal 5k - i) have
 // nearly equal angles, and mostly bit-identical ones: the remembered value is
 // reused only for the very same angle. A zeroed slot holds angle 0, whose
@@ -179,20 +198,16 @@ void fill_banded_floor(uint32_t* column_pixels, int column, int first_row, int e
 
 void fill_sine_floor(uint32_t* column_pixels, int column, int first_row, int end_row,
                      const PatternFrame& frame) {
-  float stretch = float(5 * column);
-  for (int j = first_row; j < end_row; ++j) {
-    float u = 1.0f - stretch / frame.sine_depth[j];
-    pixel_at(column_pixels, j) = sine_term(u, j, column) ^ (uint32_t(j) + 0x23B0C8Fu);
-  }
+  sine_rows(column, first_row, end_row, frame, [column_pixels](int j, uint32_t term) {
+    pixel_at(column_pixels, j) = term ^ (uint32_t(j) + 0x23B0C8Fu);
+  });
 }
 
 void fill_sine_sky(uint32_t* column_pixels, int column, int first_row, int end_row,
                    const PatternFrame& frame) {
-  float stretch = float(5 * column);
-  for (int k = first_row; k < end_row; ++k) {
-    float u = 1.0f - stretch / frame.sine_depth[k];
-    pixel_at(column_pixels, k) = sine_term(u, k, column) ^ (uint32_t(k / 50) * 0xFDC4F371u);
-  }
+  sine_rows(column, first_row, end_row, frame, [column_pixels](int k, uint32_t term) {
+    pixel_at(column_pixels, k) = term ^ (uint32_t(k / 50) * 0xFDC4F371u);
+  });
 }
 
 void fill_tangent_sky(uint32_t* column_pixels, int column, int first_row, int end_row,
