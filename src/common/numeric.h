@@ -14,10 +14,13 @@ constexpr double kTwoPi = 6.2831853;
 // Eye-to-screen distance in pixels for 1600 columns over a 60-degree view.
 inline const double projection_distance = 800.0 / std::tan(kSixthPi);
 
+// True when v truncates to a signed 32-bit integer (false for NaN).
+inline bool fits_int32(double v) { return v > -2147483649.0 && v < 2147483648.0; }
+
 // Truncates toward zero; NaN and values outside the signed 32-bit range
 // give INT32_MIN, which several generated patterns rely on.
 inline int32_t to_int32(double v) {
-  if (!(v > -2147483649.0 && v < 2147483648.0)) return INT32_MIN;
+  if (!fits_int32(v)) return INT32_MIN;
   return static_cast<int32_t>(v);
 }
 

@@ -34,8 +34,6 @@ const Image* sprite_picture(int32_t slot) {
   return image;
 }
 
-bool within_int32(float v) { return v > -2147483649.0 && v < 2147483648.0; }
-
 float drawn_width(const Sprite& entry, BillboardWidth width, float size) {
   switch (width) {
     case WIDTH_STRETCHED: return static_cast<float>(double(size) * 2.25);
@@ -143,7 +141,7 @@ void draw_billboard(const Sprite& entry, const BillboardStyle& style) {
   const Image* picture = sprite_picture(entry.image);
   if (!picture) return;
   Projection p = project(entry, style);
-  if (!within_int32(p.size) || !within_int32(p.left) || !within_int32(p.right)) return;
+  if (!fits_int32(p.size) || !fits_int32(p.left) || !fits_int32(p.right)) return;
   float kx = texture_scale(style.width, style.sprite_time, p.width, picture->width);
   DrawnColumns cols;
   collect_columns(p, entry.distance, kx, style.column_masks, cols);
