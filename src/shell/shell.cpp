@@ -3,7 +3,6 @@
 // nothing itself but the clear.
 #include "shell/shell.h"
 
-#include <cinttypes>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -64,30 +63,28 @@ int fail_start(const char* message) {
   return -1;
 }
 
+// The loader's own failures, each with the line of its check as the site.
+void fail_read(Image* image, ImageError code, uint32_t site) {
+  image->error = code;
+  image->error_site = site;
+}
+
 // Reads the whole file into the record's source. A short read keeps only the
 // bytes that arrived, so the decoder never sees uninitialised memory.
 void read_image_file(Image* image, const char* name) {
   FILE* file = std::fopen(name, "rb");
-  if (!file) {
-    image->error = IMAGE_ERR_FILE_OPEN;
-    image->error_site = __LINE__;
-    return;
-  }
+  if (!file) return fail_read(image, IMAGE_ERR_FILE_OPEN, __LINE__);
   long size = -1;
   if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
   std::rewind(file);
   if (size < 0 || static_cast<unsigned long>(size) > UINT32_MAX) {
     std::fclose(file);
-    image->error = IMAGE_ERR_FILE_OPEN;
-    image->error_site = __LINE__;
-    return;
+    return fail_read(image, IMAGE_ERR_FILE_OPEN, __LINE__);
   }
   uint8_t* buffer = static_cast<uint8_t*>(std::malloc(size > 0 ? size_t(size) : 1));
   if (!buffer) {
     std::fclose(file);
-    image->error = IMAGE_ERR_OUT_OF_MEMORY;
-    image->error_site = __LINE__;
-    return;
+    return fail_read(image, IMAGE_ERR_OUT_OF_MEMORY, __LINE__);
   }
   size_t got = std::fread(buffer, 1, size_t(size), file);
   std::fclose(file);

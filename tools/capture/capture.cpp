@@ -77,7 +77,7 @@ struct CaptureState {
   std::vector<uint32_t> presented;
   std::vector<FrameTime> times[kReportWindowCount];
   VideoSink video;
-  int frames_written = 0;
+  int progress_decile = -1;  // last tenth of the show reported when not on a terminal
 };
 CaptureState cap;
 
@@ -168,11 +168,10 @@ void record_time(double ms, float t) {
 
 void show_progress(const Options& o, int n, uint32_t ms, float t, double last_ms, double started) {
   if (o.quiet) return;
-  static int last_decile = -1;
   bool tty = isatty(STDERR_FILENO);
   double done = std::min(1.0, ms / last_ms);
-  if (!tty && int(done * 10) == last_decile) return;
-  last_decile = int(done * 10);
+  if (!tty && int(done * 10) == cap.progress_decile) return;
+  cap.progress_decile = int(done * 10);
   double elapsed = wall_seconds() - started;
   double rate = elapsed > 0 ? (n + 1) / elapsed : 0;
   double left = done > 0 ? elapsed * (1 - done) / done : 0;
