@@ -9,6 +9,7 @@
 #include "common/framebuffer.h"
 #include "common/image_table.h"
 #include "common/numeric.h"
+#include "common/timeline.h"
 #include "platform/clock.h"
 #include "png/image.h"
 #include "raycast/camera.h"
@@ -179,8 +180,7 @@ void draw_columns(const ColumnRules& rules, float r) {
   }
 }
 
-// The scene clock of scenes 1 and 3, 4 units a second.
-float scene_clock() { return static_cast<float>(double(clock_ticks()) * 0.004); }
+float read_scene_clock() { return scene_clock(clock_ticks()); }
 
 WallSlice plain_slice(const ColumnHit& hit, int, float heading, const PatternFrame&) {
   return {corrected_wall_height(hit, heading), plain_texture_column(hit)};
@@ -243,7 +243,7 @@ void draw_columns_intro2() {
 // the walls, the sine sky and the banded floor appear. At exactly 117 nothing
 // is drawn, at exactly 112 nothing above the walls.
 void draw_columns_scene1() {
-  float r = scene_clock();
+  float r = read_scene_clock();
   if (r == 117.0f) return;
   ColumnRules rules = {plain_slice, r > 117.0f, true, nullptr, nullptr};
   if (r < 112.0f)
@@ -262,7 +262,7 @@ void draw_columns_scene2() {
 
 void draw_columns_scene3() {
   draw_columns({rippling_slice, true, false, fill_solid<kSeaGlass>, fill_solid<kMint>},
-               scene_clock());
+               read_scene_clock());
 }
 
 void draw_columns_scene4() {

@@ -34,27 +34,19 @@ struct ShellState {
 };
 ShellState shell;
 
-// A renderer runs when lower < t < upper, strictly, in row order.
-struct SceneRow {
-  float lower;
-  float upper;
-  SceneRenderer draw;
+// Each scene's renderers: its picture, then its sprites, each called within
+// that scene's window of the timeline.
+struct SceneRenderers {
+  SceneRenderer picture;
+  SceneRenderer sprites;
 };
-constexpr float kBefore = -INFINITY;
-constexpr float kAfter = INFINITY;
-constexpr SceneRow scene_table[] = {
-    {kBefore, 100, draw_intro},
-    {101, 255, draw_columns_scene1},
-    {151, 255, draw_sprites_scene1},
-    {255, 340, draw_columns_scene2},
-    {267, 320, draw_sprites_scene2},
-    {320, 530, draw_columns_scene3},
-    {320, 530, draw_sprites_scene3},
-    {530, kAfter, draw_columns_scene4},
-    {530, kAfter, draw_sprites_scene4},
+constexpr SceneRenderers scene_renderers[kSceneCount] = {
+    {draw_intro, nullptr},
+    {draw_columns_scene1, draw_sprites_scene1},
+    {draw_columns_scene2, draw_sprites_scene2},
+    {draw_columns_scene3, draw_sprites_scene3},
+    {draw_columns_scene4, draw_sprites_scene4},
 };
-
-constexpr float kTimelineEnd = 630;
 
 int fail_start(const char* message) {
   std::fputs(message, stderr);
@@ -82,8 +74,12 @@ void shut_down() {
 
 int scene_renderers_at(float t, SceneRenderer out[kMaxSceneRenderers]) {
   int count = 0;
-  for (const SceneRow& row : scene_table)
-    if (row.lower < t && t < row.upper && count < kMaxSceneRenderers) out[count++] = row.draw;
+  for (int scene = 0; scene < kSceneCount; ++scene) {
+    const SceneTiming& timing = kSceneTimings[scene];
+    const SceneRenderers& renderers = scene_renderers[scene];
+    if (within_window(timing.picture, t)) out[count++] = renderers.picture;
+    if (renderers.sprites && within_window(timing.sprites, t)) out[count++] = renderers.sprites;
+  }
   return count;
 }
 

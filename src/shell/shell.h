@@ -2,12 +2,13 @@
 // table, and shut-down.
 #pragma once
 #include "common/image_table.h"
+#include "common/timeline.h"
 
 extern const char* const image_file_names[kImageSlots];
 extern const char* const music_file_name;
 
 using SceneRenderer = void (*)();
-constexpr int kMaxSceneRenderers = 8;
+constexpr int kMaxSceneRenderers = 2 * kSceneCount;  // a picture and sprites each
 
 // The renderers whose windows contain t, in the order they are called.
 int scene_renderers_at(float t, SceneRenderer out[kMaxSceneRenderers]);

@@ -50,7 +50,7 @@ constexpr double kConeHalfAngle = 0.7235987779802323;
 constexpr float kLatchTime = 135;
 constexpr float kBandTime = 225;  // scene 2 tints its bands after this
 
-float read_sprite_time() { return sprite_clock(clock_ticks()); }
+float read_sprite_time() { return scene_clock(clock_ticks()); }
 
 int visible_far_to_near(Sprite list[kSpriteCount]) {
   int n = collect_visible_sprites(list);

@@ -48,7 +48,7 @@ TEST(Timeline, ExactPositions) {
   EXPECT_EQ(timeline_position(51000), 255.0f);
   EXPECT_EQ(timeline_position(20000), 100.0f);
   EXPECT_EQ(timeline_position(0), 0.0f);
-  EXPECT_EQ(sprite_clock(56250), 225.0f);
+  EXPECT_EQ(scene_clock(56250), 225.0f);
 }
 
 // Each run starts the subsystems' state afresh, as a new process would. The

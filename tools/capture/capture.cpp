@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "common/framebuffer.h"
+#include "common/timeline.h"
 #include "outputs.h"
 #include "platform/clock.h"
 #include "present.h"
@@ -52,21 +53,6 @@ struct Options {
   bool quiet = false;
 };
 
-// The show ends with the first frame whose timeline position passes 630.
-constexpr float kTimelineEnd = 630;
-constexpr double kShowMs = kTimelineEnd * 200.0;
-
-// Scene windows of the report, by the frame's timeline position: the intro
-// up to 100, then each scene from the end of the one before.
-struct ReportWindow {
-  const char* name;
-  float upper;  // frames with t <= upper belong here
-};
-constexpr ReportWindow kReportWindows[] = {
-    {"intro", 100}, {"scene 1", 255}, {"scene 2", 320}, {"scene 3", 530}, {"scene 4", INFINITY},
-};
-constexpr int kReportWindowCount = sizeof kReportWindows / sizeof kReportWindows[0];
-
 struct FrameTime {
   double ms;
   float t;
@@ -75,7 +61,7 @@ struct FrameTime {
 struct CaptureState {
   std::vector<uint32_t> frame;
   std::vector<uint32_t> presented;
-  std::vector<FrameTime> times[kReportWindowCount];
+  std::vector<FrameTime> times[kSceneCount];  // by scene_at of the frame
   VideoSink video;
   int progress_decile = -1;  // last tenth of the show reported when not on a terminal
 };
@@ -117,7 +103,7 @@ Options parse_options(int argc, char** argv) {
     } else if (arg == "--frames") o.frames_dir = absolute(value());
     else if (arg == "--frame") o.frame_file = absolute(value());
     else if (arg == "--at-seconds") o.at_ms = number_argument("--at-seconds", value()) * 1000.0;
-    else if (arg == "--at-t") o.at_ms = number_argument("--at-t", value()) * 200.0;
+    else if (arg == "--at-t") o.at_ms = timeline_ms(number_argument("--at-t", value()));
     else if (arg == "--video") o.video_file = absolute(value());
     else if (arg == "--size") {
       const char* text = value();
@@ -161,9 +147,7 @@ uint64_t frame_hash(const uint32_t* pixels) {
 }
 
 void record_time(double ms, float t) {
-  int w = 0;
-  while (w < kReportWindowCount - 1 && !(t <= kReportWindows[w].upper)) ++w;
-  cap.times[w].push_back({ms, t});
+  cap.times[scene_at(t)].push_back({ms, t});
 }
 
 void show_progress(const Options& o, int n, uint32_t ms, float t, double last_ms, double started) {
@@ -218,10 +202,10 @@ void print_report(FILE* out, double wall, double show_seconds) {
                "max ms", "slowest frame at t");
   FrameTime slowest_all = {0, 0};
   int total = 0;
-  for (int w = 0; w < kReportWindowCount; ++w) {
+  for (int w = 0; w < kSceneCount; ++w) {
     const auto& times = cap.times[w];
     if (times.empty()) {
-      std::fprintf(out, "%-8s %7d %8s %10s %8s   %s\n", kReportWindows[w].name, 0, "-", "-", "-", "-");
+      std::fprintf(out, "%-8s %7d %8s %10s %8s   %s\n", kSceneTimings[w].name, 0, "-", "-", "-", "-");
       continue;
     }
     std::vector<double> ms;
@@ -232,7 +216,7 @@ void print_report(FILE* out, double wall, double show_seconds) {
     }
     if (slowest.ms > slowest_all.ms) slowest_all = slowest;
     total += int(times.size());
-    std::fprintf(out, "%-8s %7zu %8.2f %10.2f %8.2f   %.2f\n", kReportWindows[w].name, times.size(),
+    std::fprintf(out, "%-8s %7zu %8.2f %10.2f %8.2f   %.2f\n", kSceneTimings[w].name, times.size(),
                  *std::min_element(ms.begin(), ms.end()), median(ms), slowest.ms, double(slowest.t));
   }
   std::fprintf(out, "%d frames, %.1f s of show in %.1f s (%.2fx real time); slowest frame %.2f ms at t %.2f\n",
