@@ -5,6 +5,9 @@
 
 #include <SDL.h>
 
+#include <cstdio>
+#include <cstring>
+
 #include "common/framebuffer.h"
 
 namespace {
@@ -22,15 +25,29 @@ constexpr int kFramePitchBytes = kFrameWidth * 4;
 
 }  // namespace
 
+namespace {
+
+// Without any display SDL quietly falls back to a video driver that shows
+// nothing, and the show would play unseen. That is a failed start unless the
+// user chose the driver (tests and tools choose dummy or offscreen on purpose).
+bool fell_back_to_no_display() {
+  const char* chosen = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+  if (chosen && *chosen) return false;
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (!driver || (std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0))
+    return false;
+  std::fputs("No display found; scripts/play.sh renders the show to a video instead.\n", stderr);
+  return true;
+}
+
+}  // namespace
+
 // A machine without a sound card still plays the show, silently: when the
 // full start fails, try once more without audio.
 bool platform_init() {
-  if (SDL_Init(SDL_INIT_EVERYTHING) == 0) {
-    display.has_audio = true;
-    return true;
-  }
-  display.has_audio = false;
-  return SDL_Init(SDL_INIT_EVERYTHING & ~SDL_INIT_AUDIO) == 0;
+  display.has_audio = SDL_Init(SDL_INIT_EVERYTHING) == 0;
+  if (!display.has_audio && SDL_Init(SDL_INIT_EVERYTHING & ~SDL_INIT_AUDIO) != 0) return false;
+  return !fell_back_to_no_display();
 }
 
 bool platform_has_audio() { return display.has_audio; }

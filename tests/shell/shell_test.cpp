@@ -115,4 +115,17 @@ TEST(ShellRunDeathTest, PlatformFailurePrintsMessageAndCrash) {
       testing::ExitedWithCode(255), "Error initializing SDL\\.");
 }
 
+// With no display at all and no driver chosen, SDL would fall back to a
+// driver that shows nothing: the show must not play unseen.
+TEST(ShellRunDeathTest, NoDisplayAndNoChosenDriverIsAFailedStart) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        for (const char* name : {"SDL_VIDEODRIVER", "DISPLAY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR"})
+          unsetenv(name);
+        std::exit(demo_main());
+      },
+      testing::ExitedWithCode(255), "scripts/play\\.sh.*Error initializing SDL\\.");
+}
+
 }  // namespace
