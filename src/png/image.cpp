@@ -13,7 +13,6 @@
 namespace {
 
 constexpr uint8_t png_signature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
-constexpr uint32_t kHeaderBytes = 29;      // signature, IHDR length and type, 13 header bytes
 constexpr uint32_t kFirstChunk = 33;       // just after IHDR's CRC
 constexpr uint32_t kChunkFrame = 12;       // length, type and CRC around a chunk's data
 constexpr uint32_t kMaxChunkLength = 2147483647;
@@ -125,7 +124,7 @@ ImageError image_read_header(Image* image) {
   if (image->error) return image->error;
   if (image->state != IMAGE_STATE_FRESH) return IMAGE_OK;
   const uint8_t* source = image->source;
-  if (image->source_size < kHeaderBytes) return fail(image, IMAGE_ERR_SIGNATURE, __LINE__);
+  if (image->source_size < kImageHeaderBytes) return fail(image, IMAGE_ERR_SIGNATURE, __LINE__);
   if (std::memcmp(source, png_signature, 8) != 0) return fail(image, IMAGE_ERR_SIGNATURE, __LINE__);
   // The header is taken from fixed offsets; IHDR's length field is not read.
   if (!chunk_type_is(source + 12, "IHDR")) return fail(image, IMAGE_ERR_CORRUPT, __LINE__);

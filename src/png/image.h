@@ -53,6 +53,9 @@ struct Image {
   uint8_t source_owned;
 };
 
+// The signature and header: all that image_read_header looks at.
+constexpr uint32_t kImageHeaderBytes = 29;
+
 Image* image_create();
 ImageError image_read_header(Image* image);
 ImageError image_decode(Image* image);

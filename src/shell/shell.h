@@ -15,6 +15,8 @@ int scene_renderers_at(float t, SceneRenderer out[kMaxSceneRenderers]);
 void dispatch_scenes(float t);
 
 void load_images();
+// One file into the record's source, or the reason it cannot be read.
+void read_image_file(Image* image, const char* name);
 void free_images();
 
 // One frame's drawing: camera step, clock reading, clear, scene dispatch.

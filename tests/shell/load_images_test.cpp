@@ -3,6 +3,7 @@
 // output, and the show still starts and runs.
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -11,6 +12,7 @@
 #include "common/image_table.h"
 #include "platform/clock.h"
 #include "png/image.h"
+#include "png/image_fail.h"
 #include "raycast/camera.h"
 #include "shell/shell.h"
 #include "sprites/sprites.h"
@@ -26,17 +28,19 @@ constexpr int kCorruptSlot = 5;     // images/windrake.png, a broken zlib header
 constexpr int kMissingSlot = 9;     // images/fish.png
 constexpr int kEmptySlot = 11;      // images/octopus.png, zero bytes
 constexpr int kDirectorySlot = 13;  // images/donut.png is a directory
+constexpr int kPipeSlot = 14;       // images/deutschprachig.png is a named pipe
 
 const std::string kExpectedOutput =
     "Error decoding texture file images/plomet.png \n"
     "Error decoding texture file images/windrake.png \n"
     "Error decoding texture file images/fish.png \n"
     "Error decoding texture file images/octopus.png \n"
-    "Error decoding texture file images/donut.png \n";
+    "Error decoding texture file images/donut.png \n"
+    "Error decoding texture file images/deutschprachig.png \n";
 
 bool is_bad_slot(int slot) {
   return slot == kTruncatedSlot || slot == kCorruptSlot || slot == kMissingSlot ||
-         slot == kEmptySlot || slot == kDirectorySlot;
+         slot == kEmptySlot || slot == kDirectorySlot || slot == kPipeSlot;
 }
 
 // Works in a fresh temporary directory holding images/ for its lifetime.
@@ -61,6 +65,10 @@ struct ImageDirectory {
         fs::create_directory(path);
         continue;
       }
+      if (slot == kPipeSlot) {
+        EXPECT_EQ(mkfifo(path.c_str(), 0600), 0);
+        continue;
+      }
       write_file(path.string(), file);
     }
     fs::current_path(root);
@@ -73,8 +81,12 @@ struct ImageDirectory {
   fs::path saved;
 };
 
+// Opening a named pipe for reading would wait for a writer for ever.
+constexpr unsigned kHangSeconds = 20;
+
 TEST(LoadImages, BadFilesCostTheirSlotAndOneLineEach) {
   ImageDirectory directory;
+  alarm(kHangSeconds);
   StdoutCapture capture;
   capture.start();
   load_images();
@@ -95,10 +107,43 @@ TEST(LoadImages, BadFilesCostTheirSlotAndOneLineEach) {
   }
   free_images();
   for (Image* image : image_table) EXPECT_EQ(image, nullptr);
+  alarm(0);
+}
+
+// Only regular files are read, a file that is no picture only up to its
+// header, and the loader's failures lie at sites no decoder check uses.
+TEST(LoadImages, ReadsOnlyRegularFilesAndRefusesANonPictureByItsHeader) {
+  ImageDirectory directory;
+  alarm(kHangSeconds);
+  for (const char* name : {"images/fish.png", "images/donut.png", "images/deutschprachig.png",
+                           "/dev/null"}) {
+    Image* image = image_create();
+    read_image_file(image, name);
+    EXPECT_EQ(image->error, IMAGE_ERR_FILE_OPEN) << name;
+    EXPECT_GE(image->error_site, kSitesLoader) << name;
+    EXPECT_EQ(image->source, nullptr) << name;
+    image_free(image);
+  }
+  alarm(0);
+  std::vector<uint8_t> junk(1 << 20, 'x');
+  write_file("junk.png", junk);
+  Image* loaded = image_create();
+  read_image_file(loaded, "junk.png");
+  image_decode(loaded);
+  Image* whole = image_create();
+  whole->source = junk.data();
+  whole->source_size = uint32_t(junk.size());
+  image_decode(whole);
+  EXPECT_EQ(loaded->source_size, kImageHeaderBytes);
+  EXPECT_EQ(loaded->error, IMAGE_ERR_SIGNATURE);
+  EXPECT_EQ(loaded->error_site, whole->error_site);
+  image_free(loaded);
+  image_free(whole);
 }
 
 TEST(LoadImages, TheShowStartsAndRunsWithBadFiles) {
   ImageDirectory directory;
+  alarm(kHangSeconds);
   camera_reset();
   sprites_reset();
   clock_use_virtual(0, 50);
@@ -111,6 +156,7 @@ TEST(LoadImages, TheShowStartsAndRunsWithBadFiles) {
   EXPECT_EQ(demo_main(), 0);
   EXPECT_EQ(capture.stop(), kExpectedOutput);
   clock_use_real();
+  alarm(0);
 }
 
 }  // namespace
