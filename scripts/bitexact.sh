@@ -4,8 +4,9 @@
 #    of every column_hits record of every frame and the camera at the end of
 #    each path;
 #  - captures the whole show at 10 frames a second with demo-capture (hashes
-#    only) and names the first frame that differs from the first build's.
-# Exits non-zero when a build fails or any output differs.
+#    only; its messages in the build's capture.log) and names the first frame
+#    that differs from the first build's.
+# Exits non-zero when a build, a test or a capture fails or any output differs.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=${JOBS:-2}
@@ -49,9 +50,17 @@ for build in "${builds[@]}"; do
     echo "differs from $reference"
     status=1
   fi
-  "$dir/tools/capture/demo-capture" --data "$dir" --fps "$fps" --hashes --quiet 2>/dev/null |
-    grep '^frame ' >"$dir/frames.txt" || true
+  # Standard output carries only the hash lines; the capture's messages are kept.
+  capture_status=0
+  "$dir/tools/capture/demo-capture" --data "$dir" --fps "$fps" --hashes --quiet \
+    >"$dir/frames.txt" 2>"$dir/capture.log" || capture_status=$?
   echo "$(wc -l <"$dir/frames.txt") frames captured at $fps per second"
+  if [ "$capture_status" -ne 0 ]; then
+    echo "demo-capture failed with exit status $capture_status, see $dir/capture.log:"
+    tail -n 5 "$dir/capture.log"
+    status=1
+    continue
+  fi
   if [ ! -s "$dir/frames.txt" ]; then
     echo "no frames captured"
     status=1

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -28,21 +29,27 @@ const char kUsage[] =
     "usage: demo-capture [options]\n"
     "  --data DIR          folder holding images/ and music/ (default: current folder)\n"
     "  --fps N             frames per second of show time (default 60)\n"
-    "  --frames DIR        write every frame as DIR/frame-NNNNN.png\n"
+    "  --frames DIR        write every frame as DIR/frame-NNNNN.png; a folder that\n"
+    "                      holds frames of an earlier run is refused\n"
+    "  --overwrite         with --frames: remove the earlier run's frames first\n"
     "  --frame FILE        write one frame, chosen with --at-seconds or --at-t\n"
     "  --at-seconds S      the moment of --frame, in seconds from start-up\n"
     "  --at-t T            the moment of --frame, as a timeline position (5 per second)\n"
     "  --video FILE        write an H.264 MP4 video with the music\n"
     "  --size WxH          video size (default 1600x900)\n"
-    "  --hashes            print a hash of every frame to standard output\n"
+    "  --hashes            print a hash of every frame to standard output (the\n"
+    "                      timing report and messages go to standard error)\n"
     "  --until-seconds S   stop after S seconds of show time (default: the show's end)\n"
     "  --quiet             no progress bar\n"
-    "With no output option the show is rendered and only timed.\n";
+    "With no output option the show is rendered and only timed. Numbers are plain\n"
+    "decimals. A file output appears only when complete; an earlier file of that\n"
+    "name stays as it was when the run fails or is interrupted.\n";
 
 struct Options {
   std::string data_dir = ".";
   int fps = 60;
   std::string frames_dir;
+  bool overwrite = false;
   std::string frame_file;
   double at_ms = -1;
   std::string video_file;
@@ -67,17 +74,64 @@ struct CaptureState {
 };
 CaptureState cap;
 
+// Set by SIGINT and SIGTERM; the run stops after the frame in progress.
+volatile sig_atomic_t stop_signal = 0;
+
+void on_stop_signal(int signal_number) { stop_signal = signal_number; }
+
+// Every way out but success: ffmpeg is ended and no partial file stays behind;
+// an interrupted run then ends by its signal.
+[[noreturn]] void leave(int status) {
+  video_discard(&cap.video);
+  if (stop_signal) {
+    std::signal(stop_signal, SIG_DFL);
+    std::raise(stop_signal);
+  }
+  std::exit(status);
+}
+
 [[noreturn]] void die(const std::string& message) {
   std::fprintf(stderr, "demo-capture: %s\n", message.c_str());
-  std::exit(1);
+  leave(1);
+}
+
+// Output lost to a full disk or a closed pipe must not pass for success.
+void check_written(FILE* stream, const char* name) {
+  if (std::fflush(stream) != 0 || std::ferror(stream))
+    die(std::string("cannot write to ") + name + ": " + std::strerror(errno));
+}
+
+// Digits with at most one decimal point, nothing else: no sign, exponent,
+// hexadecimal, spaces or trailing characters.
+bool is_plain_decimal(const std::string& text, bool whole) {
+  size_t digits = 0;
+  size_t points = 0;
+  for (char c : text) {
+    if (c >= '0' && c <= '9') ++digits;
+    else if (c == '.' && !whole && points == 0) ++points;
+    else return false;
+  }
+  return digits > 0;
 }
 
 double number_argument(const char* option, const char* text) {
-  char* end = nullptr;
-  double value = std::strtod(text, &end);
-  if (end == text || *end != '\0' || !std::isfinite(value) || value < 0)
+  double value = is_plain_decimal(text, false) ? std::strtod(text, nullptr) : -1;
+  if (!std::isfinite(value) || value < 0)
     die(std::string(option) + " takes a number of zero or more, not '" + text + "'");
   return value;
+}
+
+// WIDTHxHEIGHT, two plain whole numbers of at most five digits.
+bool parse_size(const std::string& text, int* width, int* height) {
+  const size_t x = text.find('x');
+  if (x == std::string::npos) return false;
+  const std::string w = text.substr(0, x);
+  const std::string h = text.substr(x + 1);
+  if (!is_plain_decimal(w, true) || !is_plain_decimal(h, true) || w.size() > 5 || h.size() > 5)
+    return false;
+  *width = std::stoi(w);
+  *height = std::stoi(h);
+  return true;
 }
 
 std::string absolute(const std::string& path) {
@@ -107,12 +161,13 @@ Options parse_options(int argc, char** argv) {
     else if (arg == "--video") o.video_file = absolute(value());
     else if (arg == "--size") {
       const char* text = value();
-      if (std::sscanf(text, "%dx%d", &o.video_width, &o.video_height) != 2 || o.video_width < 16 ||
+      if (!parse_size(text, &o.video_width, &o.video_height) || o.video_width < 16 ||
           o.video_height < 16 || o.video_width > 7680 || o.video_height > 4320 ||
           o.video_width % 2 || o.video_height % 2)
         die(std::string("--size takes WIDTHxHEIGHT, even numbers from 16x16 to 7680x4320, not '") +
             text + "'");
-    } else if (arg == "--hashes") o.hashes = true;
+    } else if (arg == "--overwrite") o.overwrite = true;
+    else if (arg == "--hashes") o.hashes = true;
     else if (arg == "--until-seconds") o.until_ms = number_argument("--until-seconds", value()) * 1000.0;
     else if (arg == "--quiet") o.quiet = true;
     else if (arg == "--help" || arg == "-h") {
@@ -122,6 +177,7 @@ Options parse_options(int argc, char** argv) {
   }
   if (!o.frame_file.empty() && o.at_ms < 0) die("--frame needs --at-seconds or --at-t");
   if (o.frame_file.empty() && o.at_ms >= 0) die("--at-seconds and --at-t go with --frame");
+  if (o.overwrite && o.frames_dir.empty()) die("--overwrite goes with --frames");
   if (o.at_ms > kShowMs) die("--at-seconds and --at-t must lie within the show (126 s, t 630)");
   if (o.until_ms > kShowMs) o.until_ms = -1;
   return o;
@@ -180,14 +236,14 @@ float capture_frame(uint32_t target_ms, bool present) {
 
 void write_outputs(const Options& o, int n, uint32_t ms, float t) {
   std::string error;
-  if (o.hashes)
+  if (o.hashes) {
     std::printf("frame %d ms %u t %.4f hash %016llx\n", n, ms, double(t),
                 static_cast<unsigned long long>(frame_hash(cap.frame.data())));
-  if (!o.frames_dir.empty()) {
-    char name[32];
-    std::snprintf(name, sizeof name, "/frame-%05d.png", n);
-    if (!write_frame_png(o.frames_dir + name, cap.presented.data(), &error)) die(error);
+    check_written(stdout, "standard output");
   }
+  if (!o.frames_dir.empty() &&
+      !write_frame_png(frame_path(o.frames_dir, n), cap.presented.data(), &error))
+    die(error);
   if (!o.video_file.empty() && !video_write(&cap.video, cap.presented.data(), &error)) die(error);
 }
 
@@ -224,16 +280,42 @@ void print_report(FILE* out, double wall, double show_seconds) {
                double(slowest_all.t));
 }
 
+// Frames of an earlier run would mix with this run's: they are removed with
+// --overwrite and refused otherwise.
+void prepare_frames_dir(const Options& o) {
+  if (access(o.frames_dir.c_str(), W_OK | X_OK) != 0)
+    die("cannot write frames into the folder '" + o.frames_dir + "': " + std::strerror(errno));
+  const std::vector<std::string> earlier = earlier_frames(o.frames_dir);
+  if (!earlier.empty() && !o.overwrite)
+    die("the folder '" + o.frames_dir + "' holds " + std::to_string(earlier.size()) +
+        " frames of an earlier run; add --overwrite to replace them");
+  for (const std::string& frame : earlier)
+    if (std::remove(frame.c_str()) != 0)
+      die("cannot remove " + frame + ": " + std::strerror(errno));
+}
+
+// The loader reports on standard output; here its lines go to standard error,
+// so that standard output carries only the hashes or the report.
+void load_images_reporting_to_stderr() {
+  std::fflush(stdout);
+  const int saved = dup(STDOUT_FILENO);
+  dup2(STDERR_FILENO, STDOUT_FILENO);
+  load_images();
+  dup2(saved, STDOUT_FILENO);
+  close(saved);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   Options o = parse_options(argc, argv);
   signal(SIGPIPE, SIG_IGN);
+  signal(SIGINT, on_stop_signal);
+  signal(SIGTERM, on_stop_signal);
   if (chdir(o.data_dir.c_str()) != 0) die("cannot enter the data folder '" + o.data_dir + "'");
   std::string error;
   if (!o.frame_file.empty() && !can_write_file(o.frame_file, &error)) die(error);
-  if (!o.frames_dir.empty() && access(o.frames_dir.c_str(), W_OK | X_OK) != 0)
-    die("cannot write frames into the folder '" + o.frames_dir + "': " + std::strerror(errno));
+  if (!o.frames_dir.empty()) prepare_frames_dir(o);
   if (!o.video_file.empty() &&
       !video_open(&cap.video, o.video_file, o.fps, o.video_width, o.video_height,
                   absolute(music_file_name), &error))
@@ -243,7 +325,7 @@ int main(int argc, char** argv) {
   cap.presented.assign(kFramePixelCount, kFrameClearColour);
   frame_pixels = cap.frame.data();
   clock_use_virtual(0);
-  load_images();
+  load_images_reporting_to_stderr();
 
   bool single = !o.frame_file.empty();
   bool present = single || !o.frames_dir.empty() || !o.video_file.empty();
@@ -261,15 +343,19 @@ int main(int argc, char** argv) {
     now = clock_ticks();
     if (!single) write_outputs(o, n, now, t);
     show_progress(o, n, now, t, std::max(last_ms, 1.0), started);
+    if (stop_signal) leave(1);
     if (last || t > kTimelineEnd || (!single && o.until_ms >= 0 && now >= o.until_ms)) break;
   }
   if (single && !write_frame_png(o.frame_file, cap.presented.data(), &error)) die(error);
   if (!o.video_file.empty() && !video_close(&cap.video, &error)) die(error);
   double wall = wall_seconds() - started;
   if (!o.quiet) std::fputc('\n', stderr);
-  print_report(o.hashes ? stderr : stdout, wall, now / 1000.0);
+  FILE* report = o.hashes ? stderr : stdout;
+  print_report(report, wall, now / 1000.0);
+  check_written(report, o.hashes ? "standard error" : "standard output");
   if (!o.video_file.empty()) std::printf("video written to %s\n", o.video_file.c_str());
   if (single) std::printf("frame written to %s\n", o.frame_file.c_str());
+  check_written(stdout, "standard output");
   free_images();
   frame_pixels = nullptr;
   return 0;

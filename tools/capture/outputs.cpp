@@ -1,11 +1,17 @@
 // Frame outputs: PNG through libpng, video through an ffmpeg child process.
 #include "outputs.h"
 
+#include <fcntl.h>
 #include <png.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <filesystem>
+#include <regex>
 #include <vector>
 
 #include "common/framebuffer.h"
@@ -29,22 +35,80 @@ std::string quoted(const std::string& text) {
   return out + "'";
 }
 
+std::string cannot_write(const std::string& path) {
+  return "cannot write " + path + ": " + std::strerror(errno);
+}
+
+// Hidden, beside the target, this process's own, and ending in the target's
+// name so that ffmpeg still chooses the container by the extension.
+std::string partial_name(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const size_t name = slash == std::string::npos ? 0 : slash + 1;
+  return path.substr(0, name) + ".partial-" + std::to_string(getpid()) + "-" + path.substr(name);
+}
+
+// The rename would replace a device or a pipe itself, so only a regular file
+// (or none yet) can be an output.
+bool is_replaceable(const std::string& path, std::string* error) {
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0 || S_ISREG(info.st_mode)) return true;
+  *error = "cannot write " + path + ": not a regular file";
+  return false;
+}
+
+bool put_in_place(const std::string& partial, const std::string& path, std::string* error) {
+  if (std::rename(partial.c_str(), path.c_str()) == 0) return true;
+  *error = cannot_write(path);
+  std::remove(partial.c_str());
+  return false;
+}
+
+// ffmpeg is a child of its own, reading frames on its standard input, so that
+// it can be ended with the capture.
+bool start_encoder(VideoSink* video, const std::string& command, std::string* error) {
+  int ends[2];
+  if (pipe2(ends, O_CLOEXEC) != 0) {
+    *error = "cannot start ffmpeg: " + std::string(std::strerror(errno));
+    return false;
+  }
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(ends[0], STDIN_FILENO);
+    execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(ends[0]);
+  if (pid < 0) {
+    close(ends[1]);
+    *error = "cannot start ffmpeg: " + std::string(std::strerror(errno));
+    return false;
+  }
+  video->encoder = pid;
+  video->pipe = fdopen(ends[1], "w");
+  return true;
+}
+
 }  // namespace
 
 bool can_write_file(const std::string& path, std::string* error) {
-  FILE* probe = std::fopen(path.c_str(), "wb");
-  if (!probe) {
-    *error = "cannot write " + path + ": " + std::strerror(errno);
+  if (!is_replaceable(path, error)) return false;
+  const std::string partial = partial_name(path);
+  const int probe = open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (probe < 0) {
+    *error = cannot_write(path);
     return false;
   }
-  std::fclose(probe);
+  close(probe);
+  std::remove(partial.c_str());
   return true;
 }
 
 bool write_frame_png(const std::string& path, const uint32_t* pixels, std::string* error) {
-  FILE* file = std::fopen(path.c_str(), "wb");
+  if (!is_replaceable(path, error)) return false;
+  const std::string partial = partial_name(path);
+  FILE* file = std::fopen(partial.c_str(), "wb");
   if (!file) {
-    *error = "cannot write " + path + ": " + std::strerror(errno);
+    *error = cannot_write(path);
     return false;
   }
   std::vector<uint8_t> rgb;
@@ -54,6 +118,7 @@ bool write_frame_png(const std::string& path, const uint32_t* pixels, std::strin
   if (setjmp(png_jmpbuf(png))) {
     png_destroy_write_struct(&png, &info);
     std::fclose(file);
+    std::remove(partial.c_str());
     *error = "libpng failed to write " + path;
     return false;
   }
@@ -65,9 +130,28 @@ bool write_frame_png(const std::string& path, const uint32_t* pixels, std::strin
   for (int y = 0; y < kFrameHeight; ++y) png_write_row(png, rgb.data() + size_t(y) * kFrameWidth * 3);
   png_write_end(png, info);
   png_destroy_write_struct(&png, &info);
-  bool closed = std::fclose(file) == 0;
-  if (!closed) *error = "cannot finish writing " + path + ": " + std::strerror(errno);
-  return closed;
+  if (std::fclose(file) != 0) {
+    *error = "cannot finish writing " + path + ": " + std::strerror(errno);
+    std::remove(partial.c_str());
+    return false;
+  }
+  return put_in_place(partial, path, error);
+}
+
+std::string frame_path(const std::string& dir, int n) {
+  char name[32];
+  std::snprintf(name, sizeof name, "/frame-%05d.png", n);
+  return dir + name;
+}
+
+std::vector<std::string> earlier_frames(const std::string& dir) {
+  static const std::regex frame_name("frame-[0-9]{5,}\\.png");
+  std::vector<std::string> found;
+  std::error_code unreadable;
+  for (const auto& entry : std::filesystem::directory_iterator(dir, unreadable))
+    if (std::regex_match(entry.path().filename().string(), frame_name))
+      found.push_back(entry.path().string());
+  return found;
 }
 
 bool video_open(VideoSink* video, const std::string& path, int fps, int width, int height,
@@ -77,8 +161,10 @@ bool video_open(VideoSink* video, const std::string& path, int fps, int width, i
     return false;
   }
   if (!can_write_file(path, error)) return false;
-  std::string command = "ffmpeg -loglevel error -y -f rawvideo -pix_fmt rgb24 -s 1600x900 -r " +
-                        std::to_string(fps) + " -i -";
+  const std::string partial = partial_name(path);
+  std::string command =
+      "exec ffmpeg -loglevel error -y -f rawvideo -pix_fmt rgb24 -s 1600x900 -r " +
+      std::to_string(fps) + " -i -";
   FILE* music = std::fopen(music_path.c_str(), "rb");
   if (music) {
     std::fclose(music);
@@ -89,13 +175,10 @@ bool video_open(VideoSink* video, const std::string& path, int fps, int width, i
   command += " -c:v libx264 -preset veryfast -crf 18 -pix_fmt yuv420p";
   if (width != kFrameWidth || height != kFrameHeight)
     command += " -vf scale=" + std::to_string(width) + ":" + std::to_string(height);
-  command += " -shortest -movflags +faststart " + quoted(path);
-  video->pipe = popen(command.c_str(), "w");
-  if (!video->pipe) {
-    *error = "cannot start ffmpeg: " + std::string(std::strerror(errno));
-    return false;
-  }
+  command += " -shortest -movflags +faststart " + quoted(partial);
+  if (!start_encoder(video, command, error)) return false;
   video->path = path;
+  video->partial = partial;
   return true;
 }
 
@@ -109,11 +192,28 @@ bool video_write(VideoSink* video, const uint32_t* pixels, std::string* error) {
 }
 
 bool video_close(VideoSink* video, std::string* error) {
-  int status = pclose(video->pipe);
+  const bool sent = std::fclose(video->pipe) == 0;
+  int status = 0;
+  const bool encoded = waitpid(video->encoder, &status, 0) == video->encoder &&
+                       WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  const std::string partial = video->partial;
   video->pipe = nullptr;
-  if (status == -1 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+  video->encoder = 0;
+  video->partial.clear();
+  if (!sent || !encoded) {
+    std::remove(partial.c_str());
     *error = "ffmpeg failed to write " + video->path;
     return false;
   }
-  return true;
+  return put_in_place(partial, video->path, error);
+}
+
+void video_discard(VideoSink* video) {
+  if (video->encoder > 0) kill(video->encoder, SIGTERM);
+  if (video->pipe) std::fclose(video->pipe);
+  if (video->encoder > 0) waitpid(video->encoder, nullptr, 0);
+  if (!video->partial.empty()) std::remove(video->partial.c_str());
+  video->pipe = nullptr;
+  video->encoder = 0;
+  video->partial.clear();
 }

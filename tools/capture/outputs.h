@@ -1,20 +1,32 @@
 // Where captured frames go: PNG files written with libpng, or an H.264 video
 // encoded by the ffmpeg program from raw frames on a pipe.
 #pragma once
+#include <sys/types.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-// Creates (or empties) the file, to learn early whether it can be written.
+// Every output is written under a partial name beside it and renamed into
+// place only when complete, so a failed or interrupted run never touches an
+// earlier good file.
+
+// Learns early whether the file can be written, without touching it.
 bool can_write_file(const std::string& path, std::string* error);
 
 // Writes a 1600 x 900 picture as an RGB PNG; false with a message on failure.
 bool write_frame_png(const std::string& path, const uint32_t* pixels, std::string* error);
 
+// Frame n of a --frames run, and the files of an earlier run in its folder.
+std::string frame_path(const std::string& dir, int n);
+std::vector<std::string> earlier_frames(const std::string& dir);
+
 struct VideoSink {
   FILE* pipe = nullptr;
+  pid_t encoder = 0;     // the ffmpeg process
   std::string path;
+  std::string partial;   // what ffmpeg writes until it has succeeded
   std::vector<uint8_t> rgb;  // one frame, packed for the pipe
 };
 
@@ -22,3 +34,5 @@ bool video_open(VideoSink* video, const std::string& path, int fps, int width, i
                 const std::string& music_path, std::string* error);
 bool video_write(VideoSink* video, const uint32_t* pixels, std::string* error);
 bool video_close(VideoSink* video, std::string* error);
+// Ends ffmpeg and removes its partial file; nothing when no video is open.
+void video_discard(VideoSink* video);
