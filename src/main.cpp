@@ -1,4 +1,4 @@
-// The show's entry point; the command line is not read.
+// The show's entry point: the command line chooses how the show is run.
 #include "shell/shell.h"
 
-int main() { return demo_main(); }
+int main(int argc, char** argv) { return demo_main(argc, argv); }

@@ -40,8 +40,10 @@ bool within(float t, float after, float before) { return after < t && t < before
 
 }  // namespace
 
+void step_intro() { camera_record().last_frame_ticks = clock_ticks(); }
+
 void draw_intro() {
-  camera_record().last_frame_ticks = clock_ticks();
+  step_intro();
   float t = timeline_position(clock_ticks());
   if (within(t, 5, 37)) draw_hello_word();
   if (within(t, 12, 37)) draw_slanted_word();

@@ -1,5 +1,5 @@
-// SDL video: start-up in the shell's order, one event a frame, and the
-// upload-copy-present of the framebuffer. The texture keeps SDL's default
+// SDL video: start-up in the shell's order, the window's size and fullscreen,
+// and the upload-copy-present of the framebuffer. The texture keeps SDL's default
 // blend mode, so frame pixels with alpha below 0xFF blend over the old picture.
 #include "platform/display.h"
 
@@ -18,14 +18,25 @@ struct DisplayState {
   SDL_Texture* frame_texture = nullptr;
   bool has_audio = false;
   uint32_t frames_presented = 0;
+  int window_width = kFrameWidth;  // of the normal window
+  int window_height = kFrameHeight;
 };
 DisplayState display;
 
 constexpr int kFramePitchBytes = kFrameWidth * 4;
+constexpr const char* kWindowTitle = "JUBRA demo";
 
-}  // namespace
+bool covers_screen() {
+  Uint32 flags = SDL_GetWindowFlags(display.window);
+  return (flags & (SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS)) != 0;
+}
 
-namespace {
+void open_desktop_window() {
+  SDL_DisplayMode mode = {};
+  SDL_GetCurrentDisplayMode(0, &mode);
+  display.window = SDL_CreateWindow(nullptr, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, mode.w,
+                                    mode.h, SDL_WINDOW_BORDERLESS);
+}
 
 // Without any display SDL quietly falls back to a video driver that shows
 // nothing, and the show would play unseen. That is a failed start unless the
@@ -52,12 +63,29 @@ bool platform_init() {
 
 bool platform_has_audio() { return display.has_audio; }
 
-bool platform_open_window() {
-  SDL_DisplayMode mode = {};
-  SDL_GetCurrentDisplayMode(0, &mode);
-  display.window = SDL_CreateWindow(nullptr, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, mode.w,
-                                    mode.h, SDL_WINDOW_BORDERLESS);
+bool platform_open_window(int width, int height) {
+  if (width <= 0 || height <= 0) {
+    open_desktop_window();
+    return display.window != nullptr;
+  }
+  display.window_width = width;
+  display.window_height = height;
+  display.window = SDL_CreateWindow(kWindowTitle, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                    width, height, SDL_WINDOW_RESIZABLE);
   return display.window != nullptr;
+}
+
+void platform_toggle_fullscreen() {
+  if (!covers_screen()) {
+    SDL_SetWindowFullscreen(display.window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    return;
+  }
+  SDL_SetWindowFullscreen(display.window, 0);
+  SDL_SetWindowTitle(display.window, kWindowTitle);
+  SDL_SetWindowBordered(display.window, SDL_TRUE);
+  SDL_SetWindowResizable(display.window, SDL_TRUE);
+  SDL_SetWindowSize(display.window, display.window_width, display.window_height);
+  SDL_SetWindowPosition(display.window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
 }
 
 bool platform_open_renderer() {
@@ -73,13 +101,6 @@ void platform_create_texture() {
 }
 
 void platform_hide_cursor() { SDL_ShowCursor(SDL_DISABLE); }
-
-bool platform_poll_quit() {
-  SDL_Event event;
-  if (!SDL_PollEvent(&event)) return false;
-  if (event.type == SDL_QUIT) return true;
-  return event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE;
-}
 
 void platform_present(const uint32_t* pixels) {
   SDL_UpdateTexture(display.frame_texture, nullptr, pixels, kFramePitchBytes);

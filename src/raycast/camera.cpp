@@ -119,13 +119,17 @@ Camera& camera_record() { return cam; }
 void camera_reset() { cam = kCameraAtLoad; }
 
 void update_camera() {
+  move_camera();
+  cast_all_rays();
+}
+
+void move_camera() {
   float t = timeline_position(clock_ticks());
   float dt = pace_frame();
   turn(dt);
   double step = move_step(dt);
   try_move(step);
   follow_path(t, dt, step);
-  cast_all_rays();
 }
 
 // Only the destination is tested, not the way there; the camera has no size.

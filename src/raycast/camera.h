@@ -21,5 +21,6 @@ struct Camera {
 
 Camera& camera_record();
 void camera_reset();  // back to the values at load (tests and tools only)
-void update_camera();
+void update_camera();  // move_camera, then the cast of the frame's rays
+void move_camera();    // pacing, turn, move and path, without the cast
 void try_move(double step);

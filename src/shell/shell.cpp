@@ -1,21 +1,20 @@
-// Start-up in its fixed order, the frame loop, and shut-down. The shell owns
-// the window, the framebuffer, the picture slots and the run flag; it draws
-// nothing itself but the clear.
+// Start-up in its fixed order, the per-frame step, and shut-down. The shell
+// owns the window, the framebuffer, the picture slots and the run flag; it
+// draws nothing into the framebuffer itself but the clear.
 #include "shell/shell.h"
 
-#include <cmath>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "common/framebuffer.h"
 #include "common/timeline.h"
-#include "intro/intro.h"
 #include "platform/clock.h"
+#include "platform/controls.h"
 #include "platform/display.h"
 #include "platform/music.h"
-#include "raycast/camera.h"
-#include "raycast/columns.h"
-#include "sprites/sprites.h"
+#include "shell/overlay.h"
 
 const char* const image_file_names[kImageSlots] = {
     "images/transparent.png", "images/orvane.png",   "images/plomet.png",
@@ -29,87 +28,154 @@ const char* const music_file_name = "music/vondsorvane2.wav";
 
 namespace {
 
+constexpr int64_t kJumpMs = 5000;       // Left and Right
+constexpr uint32_t kPausedFrameMs = 16;  // a paused show still presents, this far apart
+
+// Work and rate of the drawn frames, for the overlay.
+struct FrameMeter {
+  double work_ms = 0;            // the last drawn frame, its pacing sleep left out
+  double fps = 0;                // frames presented over the last whole second
+  double second_started_ms = 0;  // wall time
+  int frames_this_second = 0;
+};
+
 struct ShellState {
   bool running = false;
+  ShowOptions options;
+  bool paused = false;
+  bool overlay = false;
+  bool redraw = false;  // a frame to draw although paused: the show was moved
+  float t = 0;          // of the last drawn frame
+  uint32_t* presented = nullptr;  // the frame with the overlay, made when first shown
+  FrameMeter meter;
 };
 ShellState shell;
 
-// Each scene's renderers: its picture, then its sprites, each called within
-// that scene's window of the timeline.
-struct SceneRenderers {
-  SceneRenderer picture;
-  SceneRenderer sprites;
-};
-constexpr SceneRenderers scene_renderers[kSceneCount] = {
-    {draw_intro, nullptr},
-    {draw_columns_scene1, draw_sprites_scene1},
-    {draw_columns_scene2, draw_sprites_scene2},
-    {draw_columns_scene3, draw_sprites_scene3},
-    {draw_columns_scene4, draw_sprites_scene4},
-};
-
-int fail_start(const char* message) {
+bool fail_start(const char* message) {
   std::fputs(message, stderr);
   std::fputs("crash\n", stdout);
-  return -1;
+  return false;
 }
 
-void run_frame_loop() {
-  while (shell.running) {
-    if (platform_poll_quit()) shell.running = false;
-    float t = draw_frame();
-    platform_present(frame_pixels);
-    if (t > kTimelineEnd) break;
+// Replays the show up to ms and moves the clock and the music there; the
+// next frame is drawn even when paused. Returns the moment reached.
+uint32_t seek_show(uint32_t ms) {
+  clock_replay_begin();
+  uint32_t reached = replay_until(ms, kSteppedFps);
+  clock_replay_end(reached);
+  music_seek(reached);
+  shell.redraw = true;
+  return reached;
+}
+
+void jump(int64_t delta_ms) {
+  int64_t target = std::clamp(int64_t(clock_ticks()) + delta_ms, int64_t(0), int64_t(kShowMs));
+  seek_show(uint32_t(target));
+}
+
+void set_paused(bool paused) {
+  shell.paused = paused;
+  clock_hold(paused);
+  music_pause(paused);
+}
+
+void obey(ViewerCommand command) {
+  switch (command) {
+    case COMMAND_QUIT: shell.running = false; break;
+    case COMMAND_PAUSE: set_paused(!shell.paused); break;
+    case COMMAND_BACK: jump(-kJumpMs); break;
+    case COMMAND_FORWARD: jump(kJumpMs); break;
+    case COMMAND_RESTART: seek_show(0); break;
+    case COMMAND_FULLSCREEN: platform_toggle_fullscreen(); break;
+    case COMMAND_OVERLAY: shell.overlay = !shell.overlay; break;
   }
 }
 
-void shut_down() {
-  free_images();
-  std::free(frame_pixels);
-  frame_pixels = nullptr;
-  platform_close();
+// Every pending command, so a burst of other events never delays a key.
+void take_commands() {
+  ViewerCommand command;
+  while (shell.running && platform_next_command(&command)) obey(command);
+}
+
+void draw_measured_frame() {
+  double started = clock_wall_ms();
+  double slept_before = clock_stats().slept_ms;
+  shell.t = draw_frame();
+  double slept = clock_stats().slept_ms - slept_before;
+  shell.meter.work_ms = clock_wall_ms() - started - slept;
+}
+
+void count_presented_frame() {
+  FrameMeter& meter = shell.meter;
+  double now = clock_wall_ms();
+  ++meter.frames_this_second;
+  if (now - meter.second_started_ms < 1000) return;
+  meter.fps = meter.frames_this_second * 1000.0 / (now - meter.second_started_ms);
+  meter.frames_this_second = 0;
+  meter.second_started_ms = now;
+}
+
+void present_frame() {
+  count_presented_frame();
+  if (!shell.overlay) return platform_present(frame_pixels);
+  if (!shell.presented) shell.presented = static_cast<uint32_t*>(std::malloc(kFrameBytes));
+  if (!shell.presented) return platform_present(frame_pixels);
+  std::memcpy(shell.presented, frame_pixels, kFrameBytes);
+  draw_overlay(shell.presented, {shell.t, shell.meter.work_ms, shell.meter.fps, shell.paused});
+  platform_present(shell.presented);
 }
 
 }  // namespace
 
-int scene_renderers_at(float t, SceneRenderer out[kMaxSceneRenderers]) {
-  int count = 0;
-  for (int scene = 0; scene < kSceneCount; ++scene) {
-    const SceneTiming& timing = kSceneTimings[scene];
-    const SceneRenderers& renderers = scene_renderers[scene];
-    if (within_window(timing.picture, t)) out[count++] = renderers.picture;
-    if (renderers.sprites && within_window(timing.sprites, t)) out[count++] = renderers.sprites;
-  }
-  return count;
-}
-
-void dispatch_scenes(float t) {
-  SceneRenderer renderers[kMaxSceneRenderers];
-  int count = scene_renderers_at(t, renderers);
-  for (int i = 0; i < count; ++i) renderers[i]();
-}
-
-float draw_frame() {
-  update_camera();
-  uint32_t ticks = clock_ticks();
-  framebuffer_clear();
-  float t = timeline_position(ticks);
-  dispatch_scenes(t);
-  return t;
-}
-
-int demo_main() {
+bool show_start(const ShowOptions& options) {
+  shell.options = options;
   if (!platform_init()) return fail_start("Error initializing SDL.\n");
-  if (!platform_open_window()) return fail_start("Error creating SDL window.\n");
+  if (!platform_open_window(options.window_width, options.window_height))
+    return fail_start("Error creating SDL window.\n");
   if (!platform_open_renderer()) return fail_start("Error creating SDL renderer.\n");
   frame_pixels = static_cast<uint32_t*>(std::malloc(kFrameBytes));
   if (!frame_pixels) return fail_start("Error allocating the frame buffer.\n");
   platform_create_texture();
   shell.running = true;
   platform_hide_cursor();
-  music_start(music_file_name);
+  bool music = !options.mute;
+  if (music && !options.seek_at_start) music_start(music_file_name, 0);
   load_images();
-  run_frame_loop();
-  shut_down();
+  if (options.seek_at_start) {
+    uint32_t reached = seek_show(options.start_ms);
+    if (music) music_start(music_file_name, reached);
+  }
+  return true;
+}
+
+bool show_step() {
+  take_commands();
+  if (!shell.paused || shell.redraw) draw_measured_frame();
+  shell.redraw = false;
+  present_frame();
+  if (shell.paused) clock_sleep(kPausedFrameMs);
+  if (shell.paused || !(shell.t > kTimelineEnd)) return shell.running;
+  if (!shell.options.loop) return false;
+  seek_show(0);
+  return shell.running;
+}
+
+void show_stop() {
+  free_images();
+  std::free(frame_pixels);
+  frame_pixels = nullptr;
+  std::free(shell.presented);
+  shell = ShellState{};
+  platform_close();
+}
+
+int demo_main(int argc, char** argv) {
+  ShowOptions options;
+  int exit_status = 0;
+  if (!parse_show_options(argc, argv, &options, &exit_status)) return exit_status;
+  if (!show_start(options)) return -1;
+  while (show_step()) {
+  }
+  show_stop();
   return 0;
 }

@@ -1,6 +1,8 @@
-// The demo shell: start-up, picture loading, the frame loop with its scene
-// table, and shut-down.
+// The demo shell: start-up, picture loading, the per-frame step with its
+// scene table, seeking, and shut-down.
 #pragma once
+#include <cstdint>
+
 #include "common/image_table.h"
 #include "common/timeline.h"
 
@@ -23,4 +25,35 @@ void free_images();
 // Returns the frame's timeline position.
 float draw_frame();
 
-int demo_main();
+// Show time stepped at a fixed rate, as demo-capture draws it and seeking
+// replays it: frame n is due n / fps seconds after start-up, or when the
+// previous frame's pacing ended (end_ms) if that is later.
+constexpr int kSteppedFps = 60;
+uint32_t stepped_frame_ms(int n, int fps, uint32_t end_ms);
+// Replays the show from its start up to ms on the current (virtual) clock,
+// stepping the camera and the sprites as draw_frame would at fps, drawing
+// nothing; returns the moment of the next frame, ms or later.
+uint32_t replay_until(uint32_t ms, int fps);
+
+// How the show is run; all defaults are the plain show.
+struct ShowOptions {
+  int window_width = 0;  // 0 x 0: borderless over the whole desktop
+  int window_height = 0;
+  bool seek_at_start = false;
+  uint32_t start_ms = 0;
+  bool loop = false;
+  bool mute = false;
+};
+// Reads the command line; false when the program is to end at once with
+// *exit_status (after --help, --version, or a refusal with the usage).
+bool parse_show_options(int argc, char** argv, ShowOptions* options, int* exit_status);
+
+// The show as a step a frame, for a native loop or a browser's animation
+// frames: show_start sets everything up (false: it failed and said so),
+// show_step runs one frame and returns false once the show is over, and
+// show_stop releases everything.
+bool show_start(const ShowOptions& options);
+bool show_step();
+void show_stop();
+
+int demo_main(int argc, char** argv);

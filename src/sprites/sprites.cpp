@@ -132,12 +132,34 @@ void sort_far_to_near(Sprite* list, int n) {
       if (list[j].distance > list[i].distance) std::swap(list[i], list[j]);
 }
 
-void draw_sprites_scene1() {
+namespace {
+
+// Scene 1's frame up to the drawing; returns the sprite clock it read.
+float move_and_collect_scene1(Sprite list[kSpriteCount], int* n) {
   float t = read_sprite_time();
   animate_scene1_sprites(t);
+  *n = visible_far_to_near(list);
+  return t;
+}
+
+}  // namespace
+
+void draw_sprites_scene1() {
   Sprite list[kSpriteCount];
-  int n = visible_far_to_near(list);
+  int n = 0;
+  float t = move_and_collect_scene1(list, &n);
   draw_listed(list, n, {WIDTH_PLAIN, t, nullptr});
+}
+
+void step_sprites_scene1() {
+  Sprite list[kSpriteCount];
+  int n = 0;
+  move_and_collect_scene1(list, &n);
+}
+
+void step_sprites() {
+  Sprite list[kSpriteCount];
+  visible_far_to_near(list);
 }
 
 // Drawn 2.25 times as wide with a wobbling texture scale; past 225 each

@@ -23,6 +23,10 @@ void draw_sprites_scene1();
 void draw_sprites_scene2();
 void draw_sprites_scene3();
 void draw_sprites_scene4();
+// What a frame of the sprite scenes leaves in the table, nothing drawn: scene
+// 1 moves its two fish and every scene records what it sees.
+void step_sprites_scene1();
+void step_sprites();
 
 // The steps the four renderers share. sprite_time is the renderers' own
 // clock, 4 units a second.

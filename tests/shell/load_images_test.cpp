@@ -153,7 +153,7 @@ TEST(LoadImages, TheShowStartsAndRunsWithBadFiles) {
   ASSERT_EQ(SDL_PushEvent(&quit), 1);
   StdoutCapture capture;
   capture.start();
-  EXPECT_EQ(demo_main(), 0);
+  EXPECT_EQ(demo_main(0, nullptr), 0);
   EXPECT_EQ(capture.stop(), kExpectedOutput);
   clock_use_real();
   alarm(0);

@@ -73,7 +73,7 @@ void push_event(const SDL_Event& event) {
 TEST(ShellRun, WholeShowEndsAfterTimeline630AndReleasesEverything) {
   prepare_run(20);
   uint32_t frames_before = platform_frames_presented();
-  EXPECT_EQ(demo_main(), 0);
+  EXPECT_EQ(demo_main(0, nullptr), 0);
   EXPECT_EQ(frame_pixels, nullptr);
   for (Image* image : image_table) EXPECT_EQ(image, nullptr);
   EXPECT_GT(clock_ticks() * 0.005, 630.0);
@@ -87,7 +87,7 @@ TEST(ShellRun, QuitRequestEndsRunAfterThatFrame) {
   quit.type = SDL_QUIT;
   push_event(quit);
   uint32_t frames_before = platform_frames_presented();
-  EXPECT_EQ(demo_main(), 0);
+  EXPECT_EQ(demo_main(0, nullptr), 0);
   EXPECT_EQ(platform_frames_presented() - frames_before, 1u);
   EXPECT_EQ(frame_pixels, nullptr);
   clock_use_real();
@@ -100,7 +100,7 @@ TEST(ShellRun, EscapeKeyEndsRunAfterThatFrame) {
   key.key.keysym.sym = SDLK_ESCAPE;
   push_event(key);
   uint32_t frames_before = platform_frames_presented();
-  EXPECT_EQ(demo_main(), 0);
+  EXPECT_EQ(demo_main(0, nullptr), 0);
   EXPECT_EQ(platform_frames_presented() - frames_before, 1u);
   clock_use_real();
 }
@@ -110,7 +110,7 @@ TEST(ShellRunDeathTest, PlatformFailurePrintsMessageAndCrash) {
   EXPECT_EXIT(
       {
         setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
-        std::exit(demo_main());
+        std::exit(demo_main(0, nullptr));
       },
       testing::ExitedWithCode(255), "Error initializing SDL\\.");
 }
@@ -123,7 +123,7 @@ TEST(ShellRunDeathTest, NoDisplayAndNoChosenDriverIsAFailedStart) {
       {
         for (const char* name : {"SDL_VIDEODRIVER", "DISPLAY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR"})
           unsetenv(name);
-        std::exit(demo_main());
+        std::exit(demo_main(0, nullptr));
       },
       testing::ExitedWithCode(255), "scripts/play\\.sh.*Error initializing SDL\\.");
 }

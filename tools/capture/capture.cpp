@@ -47,7 +47,7 @@ const char kUsage[] =
 
 struct Options {
   std::string data_dir = ".";
-  int fps = 60;
+  int fps = kSteppedFps;
   std::string frames_dir;
   bool overwrite = false;
   std::string frame_file;
@@ -336,10 +336,9 @@ int main(int argc, char** argv) {
   int n = 0;
   for (;; ++n) {
     // A frame cannot begin before the previous frame's pacing has ended.
-    double due = double(n) * 1000.0 / o.fps;
-    bool last = single && due >= last_ms;
-    uint32_t target = uint32_t(last ? last_ms : due);
-    t = capture_frame(std::max(target, now), present);
+    bool last = single && double(n) * 1000.0 / o.fps >= last_ms;
+    t = capture_frame(last ? std::max(uint32_t(last_ms), now) : stepped_frame_ms(n, o.fps, now),
+                      present);
     now = clock_ticks();
     if (!single) write_outputs(o, n, now, t);
     show_progress(o, n, now, t, std::max(last_ms, 1.0), started);

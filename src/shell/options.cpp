@@ -1,0 +1,100 @@
+// The command line of demo: no option is the plain show; the others choose a
+// window, a starting moment, looping and silence. A refusal names what was
+// wrong and shows the usage.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/framebuffer.h"
+#include "shell/shell.h"
+
+namespace {
+
+const char kVersion[] = "JUBRA demo 1.1\n";
+
+constexpr int kLargestWindowSide = 16384;
+constexpr double kShowSeconds = kShowMs / 1000;
+
+void print_usage(FILE* out) {
+  std::fprintf(out,
+               "usage: demo [options]\n"
+               "  --window [WxH]    a resizable window (default %dx%d) instead of the whole desktop\n"
+               "  --start SECONDS   begin at that moment of the show (0 to %g)\n"
+               "  --loop            start again after the end\n"
+               "  --mute            no music\n"
+               "  --help            this text\n"
+               "  --version         the program's version\n"
+               "keys: Space pause, Left/Right 5 s back/forward, Home restart,\n"
+               "      F or Alt+Enter fullscreen, F1 overlay, Escape quit\n",
+               kFrameWidth, kFrameHeight, kShowSeconds);
+}
+
+// Says what was wrong, with the value when there is one, then the usage.
+bool refuse(const char* what, const char* value, int* exit_status) {
+  if (value)
+    std::fprintf(stderr, "demo: %s '%s'\n", what, value);
+  else
+    std::fprintf(stderr, "demo: %s\n", what);
+  print_usage(stderr);
+  *exit_status = 2;
+  return false;
+}
+
+// WIDTHxHEIGHT, each side 1 to kLargestWindowSide pixels.
+bool read_size(const char* text, ShowOptions* options) {
+  int width = 0, height = 0, used = 0;
+  if (std::sscanf(text, "%dx%d%n", &width, &height, &used) != 2 || text[used] != '\0') return false;
+  if (width < 1 || height < 1 || width > kLargestWindowSide || height > kLargestWindowSide)
+    return false;
+  options->window_width = width;
+  options->window_height = height;
+  return true;
+}
+
+bool read_start(const char* text, ShowOptions* options) {
+  char* end = nullptr;
+  double seconds = std::strtod(text, &end);
+  if (end == text || *end != '\0' || !(seconds >= 0) || seconds > kShowSeconds) return false;
+  options->seek_at_start = true;
+  options->start_ms = static_cast<uint32_t>(seconds * 1000);
+  return true;
+}
+
+}  // namespace
+
+bool parse_show_options(int argc, char** argv, ShowOptions* options, int* exit_status) {
+  *exit_status = 0;
+  char wanted[96];
+  for (int i = 1; i < argc; ++i) {
+    const char* arg = argv[i];
+    const char* next = i + 1 < argc ? argv[i + 1] : nullptr;
+    bool next_is_value = next && std::strncmp(next, "--", 2) != 0;
+    if (std::strcmp(arg, "--window") == 0) {
+      options->window_width = kFrameWidth;
+      options->window_height = kFrameHeight;
+      if (!next_is_value) continue;
+      ++i;
+      std::snprintf(wanted, sizeof wanted, "--window takes WIDTHxHEIGHT, each 1 to %d, not",
+                    kLargestWindowSide);
+      if (!read_size(next, options)) return refuse(wanted, next, exit_status);
+    } else if (std::strcmp(arg, "--start") == 0) {
+      if (!next) return refuse("--start needs a number of seconds", nullptr, exit_status);
+      ++i;
+      std::snprintf(wanted, sizeof wanted, "--start takes seconds from 0 to %g, not", kShowSeconds);
+      if (!read_start(next, options)) return refuse(wanted, next, exit_status);
+    } else if (std::strcmp(arg, "--loop") == 0) {
+      options->loop = true;
+    } else if (std::strcmp(arg, "--mute") == 0) {
+      options->mute = true;
+    } else if (std::strcmp(arg, "--help") == 0) {
+      print_usage(stdout);
+      return false;
+    } else if (std::strcmp(arg, "--version") == 0) {
+      std::fputs(kVersion, stdout);
+      return false;
+    } else {
+      return refuse("unknown option", arg, exit_status);
+    }
+  }
+  return true;
+}
