@@ -99,14 +99,17 @@ void move_to(Uint32 ms) {
 }
 
 void close_track() {
+  if (track.device) SDL_CloseAudioDevice(track.device);
   if (track.file) SDL_RWclose(track.file);
   track = Track{};
 }
 
 }  // namespace
 
+// A track already playing (a second show in one process) is closed first.
 void music_start(const char* path, uint32_t from_ms) {
-  if (!platform_has_audio() || track.device) return;
+  close_track();
+  if (!platform_has_audio()) return;
   track.file = SDL_RWFromFile(path, "rb");
   if (!track.file || !read_header()) return close_track();
   SDL_AudioSpec want = track.spec;
@@ -127,4 +130,12 @@ void music_seek(uint32_t ms) {
   SDL_LockAudioDevice(track.device);
   move_to(ms);
   SDL_UnlockAudioDevice(track.device);
+}
+
+uint32_t music_position_ms() {
+  if (!track.device) return 0;
+  SDL_LockAudioDevice(track.device);
+  Uint64 ms = Uint64(track.position / track.frame_bytes) * 1000 / Uint64(track.spec.freq);
+  SDL_UnlockAudioDevice(track.device);
+  return static_cast<uint32_t>(ms);
 }

@@ -7,3 +7,4 @@
 void music_start(const char* path, uint32_t from_ms);
 void music_pause(bool paused);
 void music_seek(uint32_t ms);  // the track's moment, ms from its start
+uint32_t music_position_ms();  // how far the track has been fed; 0 when silent

@@ -57,20 +57,9 @@ bool fail_start(const char* message) {
   return false;
 }
 
-// Replays the show up to ms and moves the clock and the music there; the
-// next frame is drawn even when paused. Returns the moment reached.
-uint32_t seek_show(uint32_t ms) {
-  clock_replay_begin();
-  uint32_t reached = replay_until(ms, kSteppedFps);
-  clock_replay_end(reached);
-  music_seek(reached);
-  shell.redraw = true;
-  return reached;
-}
-
 void jump(int64_t delta_ms) {
   int64_t target = std::clamp(int64_t(clock_ticks()) + delta_ms, int64_t(0), int64_t(kShowMs));
-  seek_show(uint32_t(target));
+  show_seek(uint32_t(target));
 }
 
 void set_paused(bool paused) {
@@ -85,7 +74,7 @@ void obey(ViewerCommand command) {
     case COMMAND_PAUSE: set_paused(!shell.paused); break;
     case COMMAND_BACK: jump(-kJumpMs); break;
     case COMMAND_FORWARD: jump(kJumpMs); break;
-    case COMMAND_RESTART: seek_show(0); break;
+    case COMMAND_RESTART: show_seek(0); break;
     case COMMAND_FULLSCREEN: platform_toggle_fullscreen(); break;
     case COMMAND_OVERLAY: shell.overlay = !shell.overlay; break;
   }
@@ -127,6 +116,15 @@ void present_frame() {
 
 }  // namespace
 
+uint32_t show_seek(uint32_t ms) {
+  clock_replay_begin();
+  uint32_t reached = replay_until(ms, kSteppedFps);
+  clock_replay_end(reached);
+  music_seek(reached);
+  shell.redraw = true;
+  return reached;
+}
+
 bool show_start(const ShowOptions& options) {
   shell.options = options;
   if (!platform_init()) return fail_start("Error initializing SDL.\n");
@@ -142,7 +140,7 @@ bool show_start(const ShowOptions& options) {
   if (music && !options.seek_at_start) music_start(music_file_name, 0);
   load_images();
   if (options.seek_at_start) {
-    uint32_t reached = seek_show(options.start_ms);
+    uint32_t reached = show_seek(options.start_ms);
     if (music) music_start(music_file_name, reached);
   }
   return true;
@@ -156,7 +154,7 @@ bool show_step() {
   if (shell.paused) clock_sleep(kPausedFrameMs);
   if (shell.paused || !(shell.t > kTimelineEnd)) return shell.running;
   if (!shell.options.loop) return false;
-  seek_show(0);
+  show_seek(0);
   return shell.running;
 }
 

@@ -55,5 +55,10 @@ bool parse_show_options(int argc, char** argv, ShowOptions* options, int* exit_s
 bool show_start(const ShowOptions& options);
 bool show_step();
 void show_stop();
+// Moves the running show to ms (replayed from its start, nothing drawn), the
+// clock and the music with it; the next step draws there even when paused.
+// Returns the moment reached: ms, or the end of the last replayed frame's
+// pacing when that is later.
+uint32_t show_seek(uint32_t ms);
 
 int demo_main(int argc, char** argv);
