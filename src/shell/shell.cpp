@@ -29,7 +29,7 @@ const char* const music_file_name = "music/vondsorvane2.wav";
 namespace {
 
 constexpr int64_t kJumpMs = 5000;       // Left and Right
-constexpr uint32_t kPausedFrameMs = 16;  // a paused show still presents, this far apart
+constexpr uint32_t kPausedFrameMs = 16;  // a paused show looks for keys and presents this often
 
 // Work and rate of the drawn frames, for the overlay.
 struct FrameMeter {
@@ -97,6 +97,7 @@ void draw_measured_frame() {
 void count_presented_frame() {
   FrameMeter& meter = shell.meter;
   double now = clock_wall_ms();
+  if (meter.second_started_ms == 0) meter.second_started_ms = now;
   ++meter.frames_this_second;
   if (now - meter.second_started_ms < 1000) return;
   meter.fps = meter.frames_this_second * 1000.0 / (now - meter.second_started_ms);
