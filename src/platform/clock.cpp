@@ -2,7 +2,7 @@
 // is the platform's count plus an offset (moved by seeking) unless held.
 #include "platform/clock.h"
 
-#include "platform/ticks.h"
+#include "platform/host_clock.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ ClockState clk;
 uint32_t current_ms() {
   if (clk.mode.held) return clk.held_ms;
   if (clk.mode.is_virtual) return clk.virtual_ms;
-  return platform_ticks() + clk.real_offset;
+  return host_clock_ms() + clk.real_offset;
 }
 
 }  // namespace
@@ -45,9 +45,9 @@ void clock_sleep(uint32_t ms) {
     if (!clk.mode.held) clk.virtual_ms += ms;
     return;
   }
-  double before = platform_precise_ms();
-  platform_sleep(ms);
-  clk.stats.slept_ms += platform_precise_ms() - before;
+  double before = host_clock_precise_ms();
+  host_clock_sleep(ms);
+  clk.stats.slept_ms += host_clock_precise_ms() - before;
 }
 
 void clock_use_virtual(uint32_t start_ms, uint32_t ms_per_reading) {
@@ -66,7 +66,7 @@ void clock_set(uint32_t ms) {
   else if (clk.mode.is_virtual)
     clk.virtual_ms = ms;
   else
-    clk.real_offset = ms - platform_ticks();
+    clk.real_offset = ms - host_clock_ms();
 }
 
 void clock_hold(bool held) {
@@ -87,7 +87,7 @@ void clock_replay_end(uint32_t ms) {
   clock_set(ms);
 }
 
-double clock_wall_ms() { return platform_precise_ms(); }
+double clock_wall_ms() { return host_clock_precise_ms(); }
 
 ClockStats clock_stats() { return clk.stats; }
 
