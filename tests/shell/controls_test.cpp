@@ -134,9 +134,9 @@ TEST(Seeking, ReplayGivesTheFrameThatDrawingAllTheWayGives) {
   InDataFolder data;
   load_images();
   ScopedFramebuffer framebuffer;
-  EXPECT_EQ(replayed_then_drawn(35000, 10), drawn_all_the_way(35000, 10));
+  EXPECT_EQ(replayed_then_drawn(35000, 4), drawn_all_the_way(35000, 4));
   EXPECT_TRUE(sprite_fish_latch());
-  EXPECT_EQ(replayed_then_drawn(61300, 5), drawn_all_the_way(61300, 5));
+  EXPECT_EQ(replayed_then_drawn(61300, 2), drawn_all_the_way(61300, 2));
   EXPECT_EQ(replayed_then_drawn(9000, kSteppedFps), drawn_all_the_way(9000, kSteppedFps));
   free_images();
   clock_use_real();
