@@ -1,6 +1,7 @@
 // The decoded-picture record and the decoding driver: signature and header,
-// the two walks over the chunk list, and the three buffers handed from the
-// chunk data to the inflater and on to the scanline reconstruction.
+// the two walks over the chunk list, and the two buffers of a decode: the
+// compressed data, and the scanlines, which the inflater fills and the
+// reconstruction turns into the pixels in place.
 #include "png/image.h"
 
 #include <cstdlib>
@@ -92,9 +93,6 @@ ImageError decode_sizes(Image* image, uint32_t& scanline_size, uint32_t& pixel_s
 // Every buffer is at least one byte, so that an empty one is still present.
 uint8_t* allocate(uint32_t size) { return static_cast<uint8_t*>(std::malloc(size ? size : 1)); }
 
-// Unwritten scanline bytes of a short stream must read as zeros.
-uint8_t* allocate_zeroed(uint32_t size) { return static_cast<uint8_t*>(std::calloc(size ? size : 1, 1)); }
-
 void release_source(Image* image) {
   if (image->source_owned) std::free(const_cast<uint8_t*>(image->source));
   image->source = nullptr;
@@ -156,27 +154,26 @@ ImageError image_decode(Image* image) {
   uint8_t* compressed = allocate(compressed_size);
   if (!compressed) return fail(image, IMAGE_ERR_OUT_OF_MEMORY, __LINE__);
   walk_chunks(image, compressed, compressed_size);
-  uint8_t* scanlines = allocate_zeroed(scanline_size);
+  uint8_t* scanlines = allocate(scanline_size);
   if (!scanlines) {
     std::free(compressed);
     return fail(image, IMAGE_ERR_OUT_OF_MEMORY, __LINE__);
   }
-  zlib_decompress(image, scanlines, scanline_size, compressed, compressed_size);
+  uint32_t inflated = 0;
+  zlib_decompress(image, scanlines, scanline_size, compressed, compressed_size, inflated);
   std::free(compressed);
   if (image->error) {
     std::free(scanlines);
     return image->error;
   }
+  // A stream may end short of the buffer; what it did not write reads as zeros.
+  std::memset(scanlines + inflated, 0, scanline_size - inflated);
 
+  // Unfiltered in place, so that a decode writes one picture-sized buffer,
+  // not two: the pixels are the first pixel_size bytes of the scanlines.
+  image->pixels = scanlines;
   image->pixels_size = pixel_size;
-  image->pixels = allocate(pixel_size);
-  if (!image->pixels) {
-    std::free(scanlines);
-    image->pixels_size = 0;
-    return fail(image, IMAGE_ERR_OUT_OF_MEMORY, __LINE__);
-  }
-  png_reconstruct(image, image->pixels, scanlines);
-  std::free(scanlines);
+  png_reconstruct(image, scanlines);
   if (image->error)
     release_pixels(image);
   else

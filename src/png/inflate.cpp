@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "png/image_fail.h"
+#include "png/inflate_fast.h"
 
 namespace {
 
@@ -13,24 +14,6 @@ ImageError corrupt(Image* image, uint32_t line) {
   return image_fail(image, IMAGE_ERR_CORRUPT, kSitesInflate + line);
 }
 
-// The scanline buffer being filled; pos bytes are written so far.
-struct ByteOutput {
-  uint8_t* bytes;
-  uint32_t capacity;
-  uint32_t pos;
-};
-
-// Base lengths and extra-bit counts of length symbols 257-285 (index symbol - 257).
-constexpr uint16_t length_base[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
-                                      31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
-constexpr uint8_t length_extra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
-                                      2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-// Base distances in bytes and extra-bit counts of distance symbols 0-29.
-constexpr uint16_t distance_base[30] = {1,    2,    3,    4,    5,    7,     9,     13,    17,  25,
-                                        33,   49,   65,   97,   129,  193,   257,   385,   513, 769,
-                                        1025, 1537, 2049, 3073, 4097, 6145,  8193,  12289, 16385, 24577};
-constexpr uint8_t distance_extra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
-                                        6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 // Code-length code lengths arrive in this order of symbols 0-18.
 constexpr uint8_t code_length_order[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 
@@ -72,31 +55,20 @@ HuffTree build_fixed_dist_tree() {
   return build_fixed_tree(32, lengths);
 }
 
-void inflate_stored_block(Image* image, BitInput& input, ByteOutput& output) {
+ImageError inflate_stored_block(Image* image, BitInput& input, ByteOutput& output) {
   input.bit_pos = (input.bit_pos + 7) & ~uint64_t(7);
   const uint64_t p = input.bit_pos / 8;
-  if (p + 4 > input.input_len) {
-    corrupt(image, __LINE__);
-    return;
-  }
+  if (p + 4 > input.input_len) return corrupt(image, __LINE__);
   const uint8_t* header = input.bytes + p;
   const uint32_t len = header[0] | uint32_t(header[1]) << 8;
   const uint32_t nlen = header[2] | uint32_t(header[3]) << 8;
-  if (len + nlen != 65535) {
-    corrupt(image, __LINE__);
-    return;
-  }
-  if (len > output.capacity - output.pos) {
-    corrupt(image, __LINE__);
-    return;
-  }
-  if (p + 4 + len > input.input_len) {
-    corrupt(image, __LINE__);
-    return;
-  }
+  if (len + nlen != 65535) return corrupt(image, __LINE__);
+  if (len > output.capacity - output.pos) return corrupt(image, __LINE__);
+  if (p + 4 + len > input.input_len) return corrupt(image, __LINE__);
   std::memcpy(output.bytes + output.pos, header + 4, len);
   output.pos += len;
   input.bit_pos = (p + 4 + len) * 8;
+  return IMAGE_OK;
 }
 
 // Index i of the lengths read for a dynamic block: literal/length lengths
@@ -105,30 +77,30 @@ uint8_t& dynamic_length(uint8_t* litlen_lengths, uint8_t* dist_lengths, uint32_t
   return i < hlit ? litlen_lengths[i] : dist_lengths[i - hlit];
 }
 
-bool inflate_read_dynamic_trees(Image* image, BitInput& input, HuffTree& litlen, HuffTree& dist) {
+ImageError inflate_read_dynamic_trees(Image* image, BitInput& input, HuffTree& litlen, HuffTree& dist) {
   uint8_t litlen_lengths[288] = {};
   uint8_t dist_lengths[32] = {};
   uint8_t code_lengths[19] = {};
   const uint32_t hlit = take_bits(image, input, 5) + 257;
-  if (image->error) return false;
+  if (image->error) return image->error;
   const uint32_t hdist = take_bits(image, input, 5) + 1;
-  if (image->error) return false;
+  if (image->error) return image->error;
   const uint32_t hclen = take_bits(image, input, 4) + 4;
-  if (image->error) return false;
+  if (image->error) return image->error;
   for (uint32_t i = 0; i < hclen; ++i) {
     code_lengths[code_length_order[i]] = uint8_t(take_bits(image, input, 3));
-    if (image->error) return false;
+    if (image->error) return image->error;
   }
   HuffTree code_tree;
   code_tree.symbol_count = 19;
   code_tree.max_bits = 7;
-  if (!huff_tree_build(image, code_tree, code_lengths)) return false;
+  if (!huff_tree_build(image, code_tree, code_lengths)) return image->error;
 
   const uint32_t total = hlit + hdist;
   uint32_t i = 0;
   while (i < total) {
     const uint32_t symbol = huff_read_symbol(image, code_tree, input);
-    if (image->error) return false;
+    if (image->error) return image->error;
     if (symbol < 16) {
       dynamic_length(litlen_lengths, dist_lengths, hlit, i++) = uint8_t(symbol);
       continue;
@@ -137,10 +109,7 @@ bool inflate_read_dynamic_trees(Image* image, BitInput& input, HuffTree& litlen,
     uint8_t value = 0;
     if (symbol == 16) {
       // Repeating the previous length needs one; the very first has none.
-      if (i == 0) {
-        corrupt(image, __LINE__);
-        return false;
-      }
+      if (i == 0) return corrupt(image, __LINE__);
       value = dynamic_length(litlen_lengths, dist_lengths, hlit, i - 1);
       count = 3 + take_bits(image, input, 2);
     } else if (symbol == 17) {
@@ -148,107 +117,107 @@ bool inflate_read_dynamic_trees(Image* image, BitInput& input, HuffTree& litlen,
     } else {
       count = 11 + take_bits(image, input, 7);
     }
-    if (image->error) return false;
-    if (count > total - i) {
-      corrupt(image, __LINE__);
-      return false;
-    }
+    if (image->error) return image->error;
+    if (count > total - i) return corrupt(image, __LINE__);
     while (count-- > 0) dynamic_length(litlen_lengths, dist_lengths, hlit, i++) = value;
   }
-  if (litlen_lengths[256] == 0) {
-    corrupt(image, __LINE__);
-    return false;
-  }
+  if (litlen_lengths[256] == 0) return corrupt(image, __LINE__);
   litlen.symbol_count = 288;
   litlen.max_bits = 15;
-  if (!huff_tree_build(image, litlen, litlen_lengths)) return false;
+  if (!huff_tree_build(image, litlen, litlen_lengths)) return image->error;
   dist.symbol_count = 32;
   dist.max_bits = 15;
-  return huff_tree_build(image, dist, dist_lengths);
+  huff_tree_build(image, dist, dist_lengths);
+  return image->error;
 }
 
 // A length/distance pair: copies length bytes from distance bytes back; an
 // overlapping copy repeats the last distance bytes.
-void copy_match(Image* image, BitInput& input, ByteOutput& output, const HuffTree& dist,
-                uint32_t length_symbol) {
+ImageError copy_match(Image* image, BitInput& input, ByteOutput& output, const HuffTree& dist,
+                      uint32_t length_symbol) {
   const uint32_t length =
       length_base[length_symbol - 257] + take_bits(image, input, length_extra[length_symbol - 257]);
-  if (image->error) return;
+  if (image->error) return image->error;
   const uint32_t distance_symbol = huff_read_symbol(image, dist, input);
-  if (image->error) return;
-  if (distance_symbol > 29) {
-    corrupt(image, __LINE__);
-    return;
-  }
+  if (image->error) return image->error;
+  if (distance_symbol > 29) return corrupt(image, __LINE__);
   const uint32_t distance =
       distance_base[distance_symbol] + take_bits(image, input, distance_extra[distance_symbol]);
-  if (image->error) return;
-  if (length > output.capacity - output.pos) {
-    corrupt(image, __LINE__);
-    return;
-  }
+  if (image->error) return image->error;
+  if (length > output.capacity - output.pos) return corrupt(image, __LINE__);
   // Nothing lies before the first byte produced.
-  if (distance > output.pos) {
-    corrupt(image, __LINE__);
-    return;
-  }
+  if (distance > output.pos) return corrupt(image, __LINE__);
   uint8_t* to = output.bytes + output.pos;
   const uint8_t* from = to - distance;
   for (uint32_t i = 0; i < length; ++i) to[i] = from[i];
   output.pos += length;
-}
-
-void inflate_coded_block(Image* image, BitInput& input, ByteOutput& output, uint32_t block_type) {
-  HuffTree dynamic_litlen;
-  HuffTree dynamic_dist;
-  const HuffTree* litlen = &fixed_litlen_tree;
-  const HuffTree* dist = &fixed_dist_tree;
-  if (block_type == 2) {
-    if (!inflate_read_dynamic_trees(image, input, dynamic_litlen, dynamic_dist)) return;
-    litlen = &dynamic_litlen;
-    dist = &dynamic_dist;
-  }
-  for (;;) {
-    const uint32_t symbol = huff_read_symbol(image, *litlen, input);
-    if (image->error) return;
-    if (symbol < 256) {
-      if (output.pos >= output.capacity) {
-        corrupt(image, __LINE__);
-        return;
-      }
-      output.bytes[output.pos++] = uint8_t(symbol);
-    } else if (symbol == 256) {
-      return;
-    } else if (symbol <= 285) {
-      copy_match(image, input, output, *dist, symbol);
-      if (image->error) return;
-    }
-    // Symbols 286 and 287 have codes but no meaning; they produce nothing.
-  }
-}
-
-void inflate_stream(Image* image, BitInput& input, ByteOutput& output) {
-  for (;;) {
-    const uint32_t final_block = take_bits(image, input, 1);
-    if (image->error) return;
-    const uint32_t block_type = take_bits(image, input, 2);
-    if (image->error) return;
-    if (block_type == 3) {
-      corrupt(image, __LINE__);
-      return;
-    }
-    if (block_type == 0)
-      inflate_stored_block(image, input, output);
-    else
-      inflate_coded_block(image, input, output, block_type);
-    if (image->error || final_block) return;
-  }
+  return IMAGE_OK;
 }
 
 }  // namespace
 
 const HuffTree fixed_litlen_tree = build_fixed_litlen_tree();
 const HuffTree fixed_dist_tree = build_fixed_dist_tree();
+
+namespace {
+
+// The fixed codes' tables, built once at start-up after the fixed trees.
+const LookupTable fixed_litlen_table = lookup_table_build(fixed_litlen_tree);
+const LookupTable fixed_dist_table = lookup_table_build(fixed_dist_tree);
+
+// With lookup tables, each step first lets the fast path decode all it can;
+// the walk below then reads the one symbol it stopped before.
+ImageError inflate_coded_block(Image* image, BitInput& input, ByteOutput& output, uint32_t block_type,
+                               InflateReading reading) {
+  HuffTree dynamic_litlen;
+  HuffTree dynamic_dist;
+  LookupTable dynamic_tables[2];
+  BlockCodes codes{&fixed_litlen_tree, &fixed_dist_tree, &fixed_litlen_table, &fixed_dist_table};
+  if (block_type == 2) {
+    if (inflate_read_dynamic_trees(image, input, dynamic_litlen, dynamic_dist)) return image->error;
+    codes.litlen = &dynamic_litlen;
+    codes.dist = &dynamic_dist;
+    if (reading == INFLATE_LOOKUP_TABLES) {
+      dynamic_tables[0] = lookup_table_build(dynamic_litlen);
+      dynamic_tables[1] = lookup_table_build(dynamic_dist);
+      codes.litlen_table = &dynamic_tables[0];
+      codes.dist_table = &dynamic_tables[1];
+    }
+  }
+  for (;;) {
+    if (reading == INFLATE_LOOKUP_TABLES) inflate_fast_symbols(codes, input, output);
+    const uint32_t symbol = huff_read_symbol(image, *codes.litlen, input);
+    if (image->error) return image->error;
+    if (symbol < 256) {
+      if (output.pos >= output.capacity) return corrupt(image, __LINE__);
+      output.bytes[output.pos++] = uint8_t(symbol);
+    } else if (symbol == 256) {
+      return IMAGE_OK;
+    } else if (symbol <= 285) {
+      if (copy_match(image, input, output, *codes.dist, symbol)) return image->error;
+    }
+    // Symbols 286 and 287 have codes but no meaning; they produce nothing.
+  }
+}
+
+ImageError inflate_stream(Image* image, BitInput& input, ByteOutput& output, InflateReading reading) {
+  for (;;) {
+    const uint32_t final_block = take_bits(image, input, 1);
+    if (image->error) return image->error;
+    const uint32_t block_type = take_bits(image, input, 2);
+    if (image->error) return image->error;
+    if (block_type == 3) return corrupt(image, __LINE__);
+    if (block_type == 0) {
+      if (inflate_stored_block(image, input, output)) return image->error;
+    } else {
+      if (inflate_coded_block(image, input, output, block_type, reading)) return image->error;
+    }
+    if (final_block) return IMAGE_OK;
+  }
+}
+
+}  // namespace
+
 
 bool huff_tree_build(Image* image, HuffTree& tree, const uint8_t* lengths) {
   const uint32_t n = tree.symbol_count;
@@ -320,7 +289,9 @@ uint32_t huff_read_symbol(Image* image, const HuffTree& tree, BitInput& input) {
 }
 
 ImageError zlib_decompress(Image* image, uint8_t* out, uint32_t out_capacity,
-                           const uint8_t* compressed, uint32_t compressed_size) {
+                           const uint8_t* compressed, uint32_t compressed_size, uint32_t& written,
+                           InflateReading reading) {
+  written = 0;
   if (image->error) return image->error;
   if (compressed_size < 2) return corrupt(image, __LINE__);
   const uint32_t cmf = compressed[0];
@@ -332,6 +303,7 @@ ImageError zlib_decompress(Image* image, uint8_t* out, uint32_t out_capacity,
   if (flg & 0x20) return corrupt(image, __LINE__);
   BitInput input{compressed + 2, compressed_size - 2, 0};
   ByteOutput output{out, out_capacity, 0};
-  inflate_stream(image, input, output);
+  inflate_stream(image, input, output, reading);
+  written = output.pos;
   return image->error;
 }

@@ -4,6 +4,7 @@
 #include "png/unfilter.h"
 
 #include <cstddef>
+#include <cstring>
 
 #include "png/image_fail.h"
 
@@ -12,84 +13,132 @@ namespace {
 enum FilterType : uint32_t { FILTER_NONE, FILTER_SUB, FILTER_UP, FILTER_AVERAGE, FILTER_PAETH };
 
 // The PNG predictor from the left (a), upper (b) and upper-left (c) bytes;
-// ties go to the left byte, then to the upper one.
-uint8_t paeth(uint32_t a, uint32_t b, uint32_t c) {
-  const int32_t p = int32_t(a + b) - int32_t(c);
-  const int32_t pa = p > int32_t(a) ? p - int32_t(a) : int32_t(a) - p;
-  const int32_t pb = p > int32_t(b) ? p - int32_t(b) : int32_t(b) - p;
-  const int32_t pc = p > int32_t(c) ? p - int32_t(c) : int32_t(c) - p;
-  if (pa <= pb && pa <= pc) return uint8_t(a);
-  if (pb <= pc) return uint8_t(b);
-  return uint8_t(c);
+// ties go to the left byte, then to the upper one. With p = a + b - c, the
+// distances |p - a|, |p - b| and |p - c| are |b - c|, |a - c| and
+// |a + b - 2c|; choosing with selects rather than branches keeps the loops
+// free of unpredictable jumps.
+inline uint8_t paeth(int32_t a, int32_t b, int32_t c) {
+  const int32_t pa = b > c ? b - c : c - b;
+  const int32_t pb = a > c ? a - c : c - a;
+  const int32_t pc = a + b > 2 * c ? a + b - 2 * c : 2 * c - a - b;
+  const int32_t b_or_c = pb <= pc ? b : c;
+  return uint8_t(pa <= pb && pa <= pc ? a : b_or_c);
 }
 
-}  // namespace
-
+// The filters' loops. Inlined into png_unfilter_row with each accepted
+// filter step as a constant, so that every format gets a loop of its own.
 // Bytes go in increasing order and each in[i] is read before out[i] is
-// written, which is what unfiltering in place relies on. The first row has
-// nothing above it; its forms are those of a row of zeros above.
-bool png_unfilter_row(Image* image, uint8_t* out, const uint8_t* in, const uint8_t* prev,
-                      uint32_t filter_step, uint32_t filter_type, uint32_t row_bytes) {
-  const uint32_t s = filter_step < row_bytes ? filter_step : row_bytes;
+// written, which is what unfiltering in place relies on; s is at most
+// row_bytes.
+inline void unfilter_sub(uint8_t* out, const uint8_t* in, uint32_t s, uint32_t row_bytes) {
+  for (uint32_t i = 0; i < s; ++i) out[i] = in[i];
+  for (uint32_t i = s; i < row_bytes; ++i) out[i] = uint8_t(in[i] + out[i - s]);
+}
+
+// The average is of the full sum of two bytes, halved before wrapping.
+inline void unfilter_average(uint8_t* out, const uint8_t* in, const uint8_t* prev, uint32_t s,
+                             uint32_t row_bytes) {
+  if (prev) {
+    for (uint32_t i = 0; i < s; ++i) out[i] = uint8_t(in[i] + prev[i] / 2);
+    for (uint32_t i = s; i < row_bytes; ++i)
+      out[i] = uint8_t(in[i] + (uint32_t(out[i - s]) + prev[i]) / 2);
+  } else {
+    for (uint32_t i = 0; i < s; ++i) out[i] = in[i];
+    for (uint32_t i = s; i < row_bytes; ++i) out[i] = uint8_t(in[i] + out[i - s] / 2);
+  }
+}
+
+// With zeros above (the first row), Paeth picks the left byte: Sub.
+inline void unfilter_paeth(uint8_t* out, const uint8_t* in, const uint8_t* prev, uint32_t s,
+                           uint32_t row_bytes) {
+  if (!prev) return unfilter_sub(out, in, s, row_bytes);
+  for (uint32_t i = 0; i < s; ++i) out[i] = uint8_t(in[i] + prev[i]);
+  for (uint32_t i = s; i < row_bytes; ++i)
+    out[i] = uint8_t(in[i] + paeth(out[i - s], prev[i], prev[i - s]));
+}
+
+inline void unfilter_row(uint8_t* out, const uint8_t* in, const uint8_t* prev, uint32_t s,
+                         uint32_t filter_type, uint32_t row_bytes) {
   switch (filter_type) {
     case FILTER_NONE:
       for (uint32_t i = 0; i < row_bytes; ++i) out[i] = in[i];
-      return true;
-    case FILTER_SUB:
-      for (uint32_t i = 0; i < s; ++i) out[i] = in[i];
-      for (uint32_t i = s; i < row_bytes; ++i) out[i] = uint8_t(in[i] + out[i - s]);
-      return true;
+      return;
+    case FILTER_SUB: return unfilter_sub(out, in, s, row_bytes);
     case FILTER_UP:
       if (prev)
         for (uint32_t i = 0; i < row_bytes; ++i) out[i] = uint8_t(in[i] + prev[i]);
       else
         for (uint32_t i = 0; i < row_bytes; ++i) out[i] = in[i];
-      return true;
-    case FILTER_AVERAGE:
-      // The average is of the full sum of two bytes, halved before wrapping.
-      if (prev) {
-        for (uint32_t i = 0; i < s; ++i) out[i] = uint8_t(in[i] + prev[i] / 2);
-        for (uint32_t i = s; i < row_bytes; ++i)
-          out[i] = uint8_t(in[i] + (uint32_t(out[i - s]) + prev[i]) / 2);
-      } else {
-        for (uint32_t i = 0; i < s; ++i) out[i] = in[i];
-        for (uint32_t i = s; i < row_bytes; ++i) out[i] = uint8_t(in[i] + out[i - s] / 2);
-      }
-      return true;
-    case FILTER_PAETH:
-      if (prev) {
-        for (uint32_t i = 0; i < s; ++i) out[i] = uint8_t(in[i] + prev[i]);
-        for (uint32_t i = s; i < row_bytes; ++i)
-          out[i] = uint8_t(in[i] + paeth(out[i - s], prev[i], prev[i - s]));
-      } else {
-        for (uint32_t i = 0; i < s; ++i) out[i] = in[i];
-        for (uint32_t i = s; i < row_bytes; ++i) out[i] = uint8_t(in[i] + out[i - s]);
-      }
-      return true;
-    default:
-      image_fail(image, IMAGE_ERR_CORRUPT, kSitesUnfilter + __LINE__);
-      return false;
+      return;
+    case FILTER_AVERAGE: return unfilter_average(out, in, prev, s, row_bytes);
+    default: return unfilter_paeth(out, in, prev, s, row_bytes);
   }
+}
+
+// Copies the first count bits of in to out from bit shift (0-7) of out's
+// first byte on, most significant bit first, a byte at a time; the other
+// bits of out keep their values. out may be in itself (then shift is 0) or
+// lie before it: each byte of in is read before anything is written over it.
+void copy_bits(uint8_t* out, uint32_t shift, const uint8_t* in, uint32_t count) {
+  const uint32_t whole = count / 8;
+  if (shift == 0) {
+    std::memmove(out, in, whole);
+  } else {
+    // Byte k of in goes to the low 8 - shift bits of out[k] and the high
+    // shift bits of out[k + 1]; both hold bits of this row.
+    const uint8_t low_mask = uint8_t(0xFF >> shift);
+    for (uint32_t k = 0; k < whole; ++k) {
+      const uint8_t byte = in[k];
+      out[k] = uint8_t((out[k] & ~low_mask) | byte >> shift);
+      out[k + 1] = uint8_t((out[k + 1] & low_mask) | byte << (8 - shift));
+    }
+  }
+  const uint8_t last = count % 8 ? in[whole] : 0;
+  for (uint32_t i = whole * 8; i < count; ++i) {
+    const uint32_t to = shift + i;
+    const uint8_t mask = uint8_t(0x80u >> (to % 8));
+    if ((last << (i % 8)) & 0x80)
+      out[to / 8] |= mask;
+    else
+      out[to / 8] &= uint8_t(~mask);
+  }
+}
+
+}  // namespace
+
+// The first row has nothing above it; its forms are those of a row of zeros
+// above.
+bool png_unfilter_row(Image* image, uint8_t* out, const uint8_t* in, const uint8_t* prev,
+                      uint32_t filter_step, uint32_t filter_type, uint32_t row_bytes) {
+  if (filter_type > FILTER_PAETH) {
+    image_fail(image, IMAGE_ERR_CORRUPT, kSitesUnfilter + __LINE__);
+    return false;
+  }
+  const uint32_t s = filter_step < row_bytes ? filter_step : row_bytes;
+  // The filter steps of the accepted formats: up to 8 bits per pixel 1 byte,
+  // then 2, 3, 4, 6 and 8.
+  switch (s) {
+    case 1: unfilter_row(out, in, prev, 1, filter_type, row_bytes); break;
+    case 2: unfilter_row(out, in, prev, 2, filter_type, row_bytes); break;
+    case 3: unfilter_row(out, in, prev, 3, filter_type, row_bytes); break;
+    case 4: unfilter_row(out, in, prev, 4, filter_type, row_bytes); break;
+    case 6: unfilter_row(out, in, prev, 6, filter_type, row_bytes); break;
+    case 8: unfilter_row(out, in, prev, 8, filter_type, row_bytes); break;
+    default: unfilter_row(out, in, prev, s, filter_type, row_bytes); break;
+  }
+  return true;
 }
 
 void png_pack_rows(uint8_t* out, const uint8_t* in, uint32_t kept_bits, uint32_t row_bits,
                    uint32_t rows) {
   // Bit position k is bit 7 - k % 8 of byte k / 8; whole images can pass 2^32 bits.
-  uint64_t in_pos = 0;
+  const size_t in_row_bytes = row_bits / 8;
   uint64_t out_pos = 0;
-  for (uint32_t y = 0; y < rows; ++y) {
-    for (uint32_t i = 0; i < kept_bits; ++i, ++in_pos, ++out_pos) {
-      const uint8_t mask = uint8_t(0x80u >> (out_pos & 7));
-      if ((in[in_pos >> 3] << (in_pos & 7)) & 0x80)
-        out[out_pos >> 3] |= mask;
-      else
-        out[out_pos >> 3] &= uint8_t(~mask);
-    }
-    in_pos += row_bits - kept_bits;
-  }
+  for (uint32_t y = 0; y < rows; ++y, out_pos += kept_bits)
+    copy_bits(out + out_pos / 8, uint32_t(out_pos % 8), in + y * in_row_bytes, kept_bits);
 }
 
-void png_reconstruct(Image* image, uint8_t* pixels, uint8_t* scanlines) {
+void png_reconstruct(Image* image, uint8_t* scanlines) {
   // The driver refuses pictures whose rows (rounded to whole bytes) pass
   // 2^32 - 1 bits or whose scanlines pass 2^32 - 1 bytes, so these fit.
   const uint32_t bpp = image_bits_per_pixel(image);
@@ -97,16 +146,6 @@ void png_reconstruct(Image* image, uint8_t* pixels, uint8_t* scanlines) {
   const uint32_t row_bits = image->width * bpp;
   const uint32_t row_bytes = uint32_t((uint64_t(row_bits) + 7) / 8);
   const size_t scanline_bytes = size_t(row_bytes) + 1;
-
-  if (bpp >= 8 || row_bits % 8 == 0) {
-    for (uint32_t y = 0; y < image->height; ++y) {
-      uint8_t* out = pixels + size_t(y) * row_bytes;
-      const uint8_t* in = scanlines + size_t(y) * scanline_bytes;
-      const uint8_t* prev = y > 0 ? out - row_bytes : nullptr;
-      if (!png_unfilter_row(image, out, in + 1, prev, filter_step, in[0], row_bytes)) return;
-    }
-    return;
-  }
 
   // Row y's output starts y + 1 bytes before its input, so every input byte
   // is read before it is overwritten; the filter byte is taken first.
@@ -117,8 +156,12 @@ void png_reconstruct(Image* image, uint8_t* pixels, uint8_t* scanlines) {
     const uint8_t* prev = y > 0 ? out - row_bytes : nullptr;
     if (!png_unfilter_row(image, out, in + 1, prev, filter_step, filter_type, row_bytes)) return;
   }
-  // The bits after the last pixel are zero.
-  const uint64_t pixel_bytes = (uint64_t(image->height) * row_bits + 7) / 8;
-  if (pixel_bytes > 0) pixels[pixel_bytes - 1] = 0;
-  png_pack_rows(pixels, scanlines, row_bits, row_bytes * 8, image->height);
+  if (bpp >= 8 || row_bits % 8 == 0) return;
+
+  // Rows ending inside a byte are packed together, each moving down over
+  // the spare bits of the rows before it; the bits after the last pixel are
+  // zero.
+  png_pack_rows(scanlines, scanlines, row_bits, row_bytes * 8, image->height);
+  const uint64_t pixel_bits = uint64_t(image->height) * row_bits;
+  if (pixel_bits % 8) scanlines[pixel_bits / 8] &= uint8_t(0xFF00 >> (pixel_bits % 8));
 }

@@ -6,10 +6,10 @@
 
 #include "png/image.h"
 
-// Writes image->pixels-sized output from the inflated scanlines (one filter
-// byte and the row's bytes per row). Bit-packed formats are unfiltered in
-// place inside scanlines first, so scanlines is overwritten.
-void png_reconstruct(Image* image, uint8_t* pixels, uint8_t* scanlines);
+// Turns the inflated scanlines (one filter byte and the row's bytes per row)
+// into the picture's pixels, in place: afterwards the buffer starts with
+// image->pixels_size bytes of pixels.
+void png_reconstruct(Image* image, uint8_t* scanlines);
 
 // Undoes one row's filter. out may lie in the same buffer as in, starting at
 // or before it; prev (the unfiltered row above, or null for the first row)
@@ -18,8 +18,9 @@ void png_reconstruct(Image* image, uint8_t* pixels, uint8_t* scanlines);
 bool png_unfilter_row(Image* image, uint8_t* out, const uint8_t* in, const uint8_t* prev,
                       uint32_t filter_step, uint32_t filter_type, uint32_t row_bytes);
 
-// Copies the first kept_bits of each rows-many rows of row_bits bits from in
-// to out without gaps, most significant bit first. Bits of out beyond the
-// copied ones keep their values.
+// Copies the first kept_bits of each rows-many rows of row_bits bits (a
+// multiple of 8: input rows start on whole bytes) from in to out without
+// gaps, most significant bit first. Bits of out beyond the copied ones keep
+// their values. out may be in itself: the rows only move down.
 void png_pack_rows(uint8_t* out, const uint8_t* in, uint32_t kept_bits, uint32_t row_bits,
                    uint32_t rows);

@@ -82,7 +82,10 @@ TEST(ZlibHeader, AcceptedAndRefused) {
   failed.error_site = 3;
   uint8_t out[3] = {};
   const Bytes good = zlib_wrap(stored_abc);
-  EXPECT_EQ(zlib_decompress(&failed, out, 3, good.data(), uint32_t(good.size())), IMAGE_ERR_SIGNATURE);
+  uint32_t written = 7;
+  EXPECT_EQ(zlib_decompress(&failed, out, 3, good.data(), uint32_t(good.size()), written),
+            IMAGE_ERR_SIGNATURE);
+  EXPECT_EQ(written, 0u);
   EXPECT_EQ(failed.error_site, 3u);
   EXPECT_EQ(out[0], 0);
   // A wrong Adler-32 trailer is never looked at.

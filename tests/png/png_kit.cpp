@@ -171,7 +171,8 @@ Inflated inflate(const Bytes& zlib_data, uint32_t capacity) {
   std::unique_ptr<uint8_t[]> out(new uint8_t[capacity ? capacity : 1]);
   std::fill(out.get(), out.get() + capacity, uint8_t(0xEE));
   Image image{};
-  zlib_decompress(&image, out.get(), capacity, data.get(), uint32_t(zlib_data.size()));
+  uint32_t written = 0;
+  zlib_decompress(&image, out.get(), capacity, data.get(), uint32_t(zlib_data.size()), written);
   Inflated result;
   result.error = image.error;
   result.error_site = image.error_site;
