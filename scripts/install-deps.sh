@@ -5,7 +5,7 @@ set -euo pipefail
 wanted=("$@")
 if [ ${#wanted[@]} -eq 0 ]; then
   wanted=(build-essential cmake ninja-build libsdl2-dev libgtest-dev libbenchmark-dev
-          libpng-dev zlib1g-dev ffmpeg clang xvfb xauth)
+          libpng-dev zlib1g-dev libspng-dev libdeflate-dev ffmpeg clang xvfb xauth)
 fi
 missing=()
 for pkg in "${wanted[@]}"; do
