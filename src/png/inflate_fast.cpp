@@ -94,14 +94,26 @@ inline uint64_t load_le64(const uint8_t* bytes) {
 
 inline uint32_t low_bits(uint64_t bits, uint32_t count) { return uint32_t(bits) & ((1u << count) - 1); }
 
-// Copies length bytes from distance bytes back. Where source and destination
-// overlap the bytes repeat with period distance, as a byte-by-byte copy
-// gives: short distances copy the growing repeated run onto itself.
+// Copies length (3-258) bytes from distance bytes back, writing no byte
+// past the copy's end. Where source and destination overlap, the bytes
+// repeat with period distance, as a byte-by-byte copy gives: short distances
+// copy the growing repeated run onto itself. From 8 bytes back on, the last
+// chunk of a copy may overlap the one before it; it writes those bytes again
+// with the same values.
 inline void copy_back(uint8_t* to, uint32_t distance, uint32_t length) {
   const uint8_t* from = to - distance;
   if (distance >= 8) {
-    for (; length >= 8; length -= 8, to += 8, from += 8) std::memcpy(to, from, 8);
-    for (; length > 0; --length) *to++ = *from++;
+    if (length >= 8) {
+      for (uint32_t done = 0; done + 8 < length; done += 8) std::memcpy(to + done, from + done, 8);
+      std::memcpy(to + length - 8, from + length - 8, 8);
+    } else if (length >= 4) {
+      std::memcpy(to, from, 4);
+      std::memcpy(to + length - 4, from + length - 4, 4);
+    } else {
+      to[0] = from[0];
+      to[1] = from[1];
+      to[2] = from[2];
+    }
     return;
   }
   if (distance == 1) {
@@ -126,20 +138,21 @@ LookupTable lookup_table_build(const HuffTree& tree) {
 
 void inflate_fast_symbols(const BlockCodes& codes, BitInput& input, ByteOutput& output) {
   const uint8_t* const in_begin = input.bytes;
-  const uint8_t* const in_end = in_begin + input.input_len;
   const uint8_t* in = in_begin + input.bit_pos / 8;
-  if (in_end - in < 8) return;
+  if (input.input_len - input.bit_pos / 8 < 8 || output.capacity - output.pos < kMaxCopyLength) return;
+  // Positions up to which a refill's 8 bytes lie inside the input and the
+  // longest copy fits in the output.
+  const uint8_t* const in_last = in_begin + input.input_len - 8;
+  uint8_t* const out_begin = output.bytes;
+  uint8_t* const out_last = out_begin + output.capacity - kMaxCopyLength;
+  uint8_t* out = out_begin + output.pos;
   // The buffer's low `count` bits are the next bits of the input; bits above
-  // them, if any, are the input's bits that follow.
+  // them are zeros or the input's bits that follow.
   uint64_t bits = load_le64(in) >> (input.bit_pos & 7);
   uint32_t count = 56 - uint32_t(input.bit_pos & 7);
   in += 7;
-  uint8_t* const out_begin = output.bytes;
-  uint8_t* const out_end = out_begin + output.capacity;
-  uint8_t* out = out_begin + output.pos;
 
-  for (;;) {
-    if (in_end - in < 8 || out_end - out < kMaxCopyLength) break;
+  while (in <= in_last && out <= out_last) {
     bits |= load_le64(in) << count;
     in += (63 - count) >> 3;
     count |= 56;
@@ -148,6 +161,13 @@ void inflate_fast_symbols(const BlockCodes& codes, BitInput& input, ByteOutput& 
     uint32_t used = 0;
     if (!table_symbol(*codes.litlen, *codes.litlen_table, bits, symbol, used)) break;
     if (symbol < 256) {
+      *out++ = uint8_t(symbol);
+      bits >>= used;
+      count -= used;
+      // A second literal fits in what the refill left (at least 41 bits) and
+      // in the output (room for 257 more bytes).
+      if (!table_symbol(*codes.litlen, *codes.litlen_table, bits, symbol, used) || symbol >= 256)
+        continue;
       *out++ = uint8_t(symbol);
       bits >>= used;
       count -= used;

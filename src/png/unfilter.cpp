@@ -3,7 +3,9 @@
 // a byte, unfilters in place and then packs the rows together at bit level.
 #include "png/unfilter.h"
 
+#include <bit>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 
 #include "png/image_fail.h"
@@ -12,24 +14,42 @@ namespace {
 
 enum FilterType : uint32_t { FILTER_NONE, FILTER_SUB, FILTER_UP, FILTER_AVERAGE, FILTER_PAETH };
 
+// The eight bytes of a number in the opposite order (compilers make this one
+// instruction).
+inline uint64_t byte_swap(uint64_t v) {
+  v = (v & 0x00FF00FF00FF00FFull) << 8 | (v >> 8 & 0x00FF00FF00FF00FFull);
+  v = (v & 0x0000FFFF0000FFFFull) << 16 | (v >> 16 & 0x0000FFFF0000FFFFull);
+  return v << 32 | v >> 32;
+}
+
+// Eight bytes as one number, the first byte most significant.
+inline uint64_t load_be64(const uint8_t* bytes) {
+  uint64_t value;
+  std::memcpy(&value, bytes, 8);
+  return std::endian::native == std::endian::big ? value : byte_swap(value);
+}
+
+inline void store_be64(uint8_t* bytes, uint64_t value) {
+  if (std::endian::native == std::endian::little) value = byte_swap(value);
+  std::memcpy(bytes, &value, 8);
+}
+
 // The PNG predictor from the left (a), upper (b) and upper-left (c) bytes;
 // ties go to the left byte, then to the upper one. With p = a + b - c, the
 // distances |p - a|, |p - b| and |p - c| are |b - c|, |a - c| and
-// |a + b - 2c|; choosing with selects rather than branches keeps the loops
-// free of unpredictable jumps.
+// |a + b - 2c|. Written so that it compiles to selects rather than jumps.
 inline uint8_t paeth(int32_t a, int32_t b, int32_t c) {
-  const int32_t pa = b > c ? b - c : c - b;
-  const int32_t pb = a > c ? a - c : c - a;
-  const int32_t pc = a + b > 2 * c ? a + b - 2 * c : 2 * c - a - b;
-  const int32_t b_or_c = pb <= pc ? b : c;
-  return uint8_t(pa <= pb && pa <= pc ? a : b_or_c);
+  const int32_t to_a = std::abs(b - c);
+  const int32_t to_b = std::abs(a - c);
+  const int32_t to_c = std::abs(a + b - 2 * c);
+  const int32_t nearer = to_b < to_a ? b : a;
+  const int32_t nearer_distance = to_b < to_a ? to_b : to_a;
+  return uint8_t(to_c < nearer_distance ? c : nearer);
 }
 
-// The filters' loops. Inlined into png_unfilter_row with each accepted
-// filter step as a constant, so that every format gets a loop of its own.
-// Bytes go in increasing order and each in[i] is read before out[i] is
-// written, which is what unfiltering in place relies on; s is at most
-// row_bytes.
+// The filters' loops. Bytes go in increasing order and each in[i] is read
+// before out[i] is written, which is what unfiltering in place relies on; s
+// is at most row_bytes.
 inline void unfilter_sub(uint8_t* out, const uint8_t* in, uint32_t s, uint32_t row_bytes) {
   for (uint32_t i = 0; i < s; ++i) out[i] = in[i];
   for (uint32_t i = s; i < row_bytes; ++i) out[i] = uint8_t(in[i] + out[i - s]);
@@ -57,18 +77,21 @@ inline void unfilter_paeth(uint8_t* out, const uint8_t* in, const uint8_t* prev,
     out[i] = uint8_t(in[i] + paeth(out[i - s], prev[i], prev[i - s]));
 }
 
-inline void unfilter_row(uint8_t* out, const uint8_t* in, const uint8_t* prev, uint32_t s,
-                         uint32_t filter_type, uint32_t row_bytes) {
+// One row's filter with a filter step of kStep bytes, or of step bytes when
+// kStep is 0: each accepted format's step as a constant gives the compiler a
+// loop of its own for it.
+template <uint32_t kStep>
+void unfilter_row(uint8_t* out, const uint8_t* in, const uint8_t* prev, uint32_t step,
+                  uint32_t filter_type, uint32_t row_bytes) {
+  const uint32_t s = kStep ? kStep : step;
   switch (filter_type) {
     case FILTER_NONE:
-      for (uint32_t i = 0; i < row_bytes; ++i) out[i] = in[i];
+      std::memmove(out, in, row_bytes);
       return;
     case FILTER_SUB: return unfilter_sub(out, in, s, row_bytes);
     case FILTER_UP:
-      if (prev)
-        for (uint32_t i = 0; i < row_bytes; ++i) out[i] = uint8_t(in[i] + prev[i]);
-      else
-        for (uint32_t i = 0; i < row_bytes; ++i) out[i] = in[i];
+      if (!prev) return (void)std::memmove(out, in, row_bytes);
+      for (uint32_t i = 0; i < row_bytes; ++i) out[i] = uint8_t(in[i] + prev[i]);
       return;
     case FILTER_AVERAGE: return unfilter_average(out, in, prev, s, row_bytes);
     default: return unfilter_paeth(out, in, prev, s, row_bytes);
@@ -76,22 +99,30 @@ inline void unfilter_row(uint8_t* out, const uint8_t* in, const uint8_t* prev, u
 }
 
 // Copies the first count bits of in to out from bit shift (0-7) of out's
-// first byte on, most significant bit first, a byte at a time; the other
-// bits of out keep their values. out may be in itself (then shift is 0) or
-// lie before it: each byte of in is read before anything is written over it.
+// first byte on, most significant bit first; the other bits of out keep
+// their values. out may be in itself (then shift is 0) or lie before it:
+// each byte of in is read before anything is written over it.
 void copy_bits(uint8_t* out, uint32_t shift, const uint8_t* in, uint32_t count) {
   const uint32_t whole = count / 8;
   if (shift == 0) {
     std::memmove(out, in, whole);
   } else {
-    // Byte k of in goes to the low 8 - shift bits of out[k] and the high
-    // shift bits of out[k + 1]; both hold bits of this row.
+    // The high shift bits of out[0] stay; every byte of in then fills the
+    // rest of one output byte and the high shift bits of the next.
     const uint8_t low_mask = uint8_t(0xFF >> shift);
-    for (uint32_t k = 0; k < whole; ++k) {
-      const uint8_t byte = in[k];
-      out[k] = uint8_t((out[k] & ~low_mask) | byte >> shift);
-      out[k + 1] = uint8_t((out[k + 1] & low_mask) | byte << (8 - shift));
+    uint8_t carry = uint8_t(out[0] & ~low_mask);
+    uint32_t k = 0;
+    for (; k + 8 <= whole; k += 8) {
+      const uint64_t bits = load_be64(in + k);
+      store_be64(out + k, uint64_t(carry) << 56 | bits >> shift);
+      carry = uint8_t(bits << (8 - shift));
     }
+    for (; k < whole; ++k) {
+      const uint8_t byte = in[k];
+      out[k] = uint8_t(carry | byte >> shift);
+      carry = uint8_t(byte << (8 - shift));
+    }
+    out[whole] = uint8_t(carry | (out[whole] & low_mask));
   }
   const uint8_t last = count % 8 ? in[whole] : 0;
   for (uint32_t i = whole * 8; i < count; ++i) {
@@ -118,13 +149,13 @@ bool png_unfilter_row(Image* image, uint8_t* out, const uint8_t* in, const uint8
   // The filter steps of the accepted formats: up to 8 bits per pixel 1 byte,
   // then 2, 3, 4, 6 and 8.
   switch (s) {
-    case 1: unfilter_row(out, in, prev, 1, filter_type, row_bytes); break;
-    case 2: unfilter_row(out, in, prev, 2, filter_type, row_bytes); break;
-    case 3: unfilter_row(out, in, prev, 3, filter_type, row_bytes); break;
-    case 4: unfilter_row(out, in, prev, 4, filter_type, row_bytes); break;
-    case 6: unfilter_row(out, in, prev, 6, filter_type, row_bytes); break;
-    case 8: unfilter_row(out, in, prev, 8, filter_type, row_bytes); break;
-    default: unfilter_row(out, in, prev, s, filter_type, row_bytes); break;
+    case 1: unfilter_row<1>(out, in, prev, s, filter_type, row_bytes); break;
+    case 2: unfilter_row<2>(out, in, prev, s, filter_type, row_bytes); break;
+    case 3: unfilter_row<3>(out, in, prev, s, filter_type, row_bytes); break;
+    case 4: unfilter_row<4>(out, in, prev, s, filter_type, row_bytes); break;
+    case 6: unfilter_row<6>(out, in, prev, s, filter_type, row_bytes); break;
+    case 8: unfilter_row<8>(out, in, prev, s, filter_type, row_bytes); break;
+    default: unfilter_row<0>(out, in, prev, s, filter_type, row_bytes); break;
   }
   return true;
 }
