@@ -202,25 +202,22 @@ std::vector<FileClass> file_classes(const std::string& images_dir) {
 
 // ---- The decoders -----------------------------------------------------------
 
-// Each decodes a whole file into a picture buffer of its own, as a program
-// loading a picture does, and returns that buffer (for the sameness check).
-Bytes decode_ours(const Bytes& file) {
-  Image* image = image_create();
-  image->source = file.data();
-  image->source_size = uint32_t(file.size());
-  if (image_decode(image) != IMAGE_OK) std::abort();
-  Bytes pixels(image->pixels, image->pixels + image->pixels_size);
-  image_free(image);
-  return pixels;
-}
+// A picture decoded into a heap buffer of its own, as a program loading a
+// picture gets it; rows of `stride` bytes, or packed without gaps (ours).
+struct Decoded {
+  uint8_t* pixels;
+  size_t size;
+};
 
-void time_ours(const Bytes& file) {
+Decoded decode_ours(const Bytes& file) {
   Image* image = image_create();
   image->source = file.data();
   image->source_size = uint32_t(file.size());
   if (image_decode(image) != IMAGE_OK) std::abort();
-  benchmark::DoNotOptimize(image->pixels[image->pixels_size - 1]);
+  const Decoded d{image->pixels, image->pixels_size};
+  image->pixels = nullptr;
   image_free(image);
+  return d;
 }
 
 struct MemoryReader {
@@ -235,26 +232,7 @@ void read_bytes(png_structp png, png_bytep data, png_size_t length) {
 }
 
 // Rows stay as the file has them (packed below 8 bits, no transformations).
-Bytes decode_libpng(const Bytes& file, uint32_t& stride) {
-  MemoryReader reader{file.data(), 0};
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  if (setjmp(png_jmpbuf(png))) std::abort();
-  png_set_read_fn(png, &reader, read_bytes);
-  png_read_info(png, info);
-  const uint32_t height = png_get_image_height(png, info);
-  stride = uint32_t(png_get_rowbytes(png, info));
-  uint8_t* pixels = static_cast<uint8_t*>(std::malloc(size_t(stride) * height));
-  std::vector<png_bytep> rows(height);
-  for (uint32_t y = 0; y < height; ++y) rows[y] = pixels + size_t(y) * stride;
-  png_read_image(png, rows.data());
-  png_destroy_read_struct(&png, &info, nullptr);
-  Bytes out(pixels, pixels + size_t(stride) * height);
-  std::free(pixels);
-  return out;
-}
-
-void time_libpng(const Bytes& file) {
+Decoded decode_libpng(const Bytes& file) {
   MemoryReader reader{file.data(), 0};
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
@@ -268,46 +246,34 @@ void time_libpng(const Bytes& file) {
   for (uint32_t y = 0; y < height; ++y) rows[y] = pixels + y * stride;
   png_read_image(png, rows);
   png_destroy_read_struct(&png, &info, nullptr);
-  benchmark::DoNotOptimize(pixels[stride * height - 1]);
   std::free(rows);
-  std::free(pixels);
+  return {pixels, stride * height};
 }
 
 // spng's own sample layout of the file (SPNG_FMT_PNG): packed below 8 bits.
-Bytes decode_spng(const Bytes& file) {
-  spng_ctx* ctx = spng_ctx_new(0);
-  spng_set_png_buffer(ctx, file.data(), file.size());
-  size_t size = 0;
-  if (spng_decoded_image_size(ctx, SPNG_FMT_PNG, &size)) std::abort();
-  Bytes out(size);
-  if (spng_decode_image(ctx, out.data(), size, SPNG_FMT_PNG, 0)) std::abort();
-  spng_ctx_free(ctx);
-  return out;
-}
-
-void time_spng(const Bytes& file) {
+Decoded decode_spng(const Bytes& file) {
   spng_ctx* ctx = spng_ctx_new(0);
   spng_set_png_buffer(ctx, file.data(), file.size());
   size_t size = 0;
   if (spng_decoded_image_size(ctx, SPNG_FMT_PNG, &size)) std::abort();
   uint8_t* pixels = static_cast<uint8_t*>(std::malloc(size));
   if (spng_decode_image(ctx, pixels, size, SPNG_FMT_PNG, 0)) std::abort();
-  benchmark::DoNotOptimize(pixels[size - 1]);
-  std::free(pixels);
   spng_ctx_free(ctx);
+  return {pixels, size};
 }
 
 uint32_t read_u32(const uint8_t* p) { return uint32_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]; }
 
 // Our rows are packed without gaps; libpng's and spng's each start on a byte.
-bool same_pixels(const Bytes& file, const Bytes& ours, const Bytes& theirs, uint32_t stride) {
+bool same_pixels(const Bytes& file, const Decoded& ours, const Decoded& theirs) {
   const uint32_t width = read_u32(&file[16]), height = read_u32(&file[20]);
+  const uint64_t stride = height ? theirs.size / height : 0;
   const uint32_t channels = file[25] == 6 ? 4 : file[25] == 2 ? 3 : file[25] == 4 ? 2 : 1;
   const uint64_t bits = uint64_t(width) * channels * file[24];
   for (uint32_t y = 0; y < height; ++y)
     for (uint64_t i = 0; i < bits; ++i) {
-      const uint64_t a = y * bits + i, b = uint64_t(y) * stride * 8 + i;
-      if (((ours[a / 8] >> (7 - a % 8)) ^ (theirs[b / 8] >> (7 - b % 8))) & 1) return false;
+      const uint64_t a = y * bits + i, b = y * stride * 8 + i;
+      if (((ours.pixels[a / 8] >> (7 - a % 8)) ^ (theirs.pixels[b / 8] >> (7 - b % 8))) & 1) return false;
     }
   return true;
 }
@@ -431,11 +397,10 @@ int main(int argc, char** argv) {
   for (const FileClass& fc : classes) {
     size_t compressed = 0;
     for (const Bytes& file : fc.files) {
-      uint32_t stride = 0;
-      const Bytes ours = decode_ours(file);
-      const Bytes libpng = decode_libpng(file, stride);
-      const bool libpng_same = same_pixels(file, ours, libpng, stride);
-      if (!libpng_same || !same_pixels(file, ours, decode_spng(file), stride)) {
+      const Decoded ours = decode_ours(file), libpng = decode_libpng(file), spng = decode_spng(file);
+      const bool libpng_same = same_pixels(file, ours, libpng), spng_same = same_pixels(file, ours, spng);
+      for (const Decoded& d : {ours, libpng, spng}) std::free(d.pixels);
+      if (!libpng_same || !spng_same) {
         std::fprintf(stderr, "%s: pixels differ from %s's\n", fc.name.c_str(),
                      libpng_same ? "spng" : "libpng");
         return 1;
@@ -443,14 +408,18 @@ int main(int argc, char** argv) {
       compressed += file.size();
     }
     const std::vector<Bytes>* files = &fc.files;
-    auto each = [files](void (*decode)(const Bytes&)) {
+    auto each = [files](Decoded (*decode)(const Bytes&)) {
       return [files, decode] {
-        for (const Bytes& file : *files) decode(file);
+        for (const Bytes& file : *files) {
+          const Decoded d = decode(file);
+          benchmark::DoNotOptimize(d.pixels[d.size - 1]);
+          std::free(d.pixels);
+        }
       };
     };
     char name[128];
     std::snprintf(name, sizeof name, "%s (%zu KiB)", fc.name.c_str(), compressed / 1024);
-    decode_rows.push_back({name, {each(time_ours), each(time_libpng), each(time_spng)}, 1, {}});
+    decode_rows.push_back({name, {each(decode_ours), each(decode_libpng), each(decode_spng)}, 1, {}});
 
     const size_t first = streams.size();
     for (const Bytes& file : fc.files) {
