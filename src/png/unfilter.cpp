@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "png/image_fail.h"
+#include "png/unfilter_words.h"
 
 namespace {
 
@@ -88,12 +89,16 @@ void unfilter_row(uint8_t* out, const uint8_t* in, const uint8_t* prev, uint32_t
     case FILTER_NONE:
       std::memmove(out, in, row_bytes);
       return;
-    case FILTER_SUB: return unfilter_sub(out, in, s, row_bytes);
+    case FILTER_SUB:
+      if (kStep == 4) return unfilter_sub_words(out, in, row_bytes);
+      return unfilter_sub(out, in, s, row_bytes);
     case FILTER_UP:
       if (!prev) return (void)std::memmove(out, in, row_bytes);
       for (uint32_t i = 0; i < row_bytes; ++i) out[i] = uint8_t(in[i] + prev[i]);
       return;
-    case FILTER_AVERAGE: return unfilter_average(out, in, prev, s, row_bytes);
+    case FILTER_AVERAGE:
+      if (kStep == 4 && prev) return unfilter_average_words(out, in, prev, row_bytes);
+      return unfilter_average(out, in, prev, s, row_bytes);
     default: return unfilter_paeth(out, in, prev, s, row_bytes);
   }
 }

@@ -77,6 +77,29 @@ TEST(UnfilterRow, WideFormatsStepByWholePixels) {
   EXPECT_EQ(unfilter(1, rgb, nullptr, 6), expected);
 }
 
+TEST(UnfilterRow, FourBytePixelsAgreeWithTheDefinition) {
+  // Sub and Average of 4-byte pixels go four bytes at a time; bytes chosen so
+  // that sums wrap and averages of large bytes occur, and a row length that
+  // is no multiple of 4. Also in place, the output 2 bytes before the input.
+  Bytes in(39), prev(39);
+  for (size_t i = 0; i < in.size(); ++i) {
+    in[i] = uint8_t(i * 97 + 200);
+    prev[i] = uint8_t(255 - i * 31);
+  }
+  Bytes sub(in.size()), average(in.size());
+  for (size_t i = 0; i < in.size(); ++i) {
+    const uint32_t left_sub = i >= 4 ? sub[i - 4] : 0, left_average = i >= 4 ? average[i - 4] : 0;
+    sub[i] = uint8_t(in[i] + left_sub);
+    average[i] = uint8_t(in[i] + (left_average + prev[i]) / 2);
+  }
+  EXPECT_EQ(unfilter(1, in, nullptr, 4), sub);
+  EXPECT_EQ(unfilter(3, in, &prev, 4), average);
+  Bytes shared = concat({{0, 0}, in});
+  Image image{};
+  ASSERT_TRUE(png_unfilter_row(&image, shared.data(), shared.data() + 2, prev.data(), 4, 3, 39));
+  EXPECT_EQ(Bytes(shared.begin(), shared.begin() + 39), average);
+}
+
 TEST(UnfilterRow, UnknownFilterTypeLeavesTheRowUnwritten) {
   Image image{};
   const Bytes in = {1, 2, 3};
