@@ -20,7 +20,7 @@
 #include "common/timeline.h"
 #include "outputs.h"
 #include "platform/clock.h"
-#include "present.h"
+#include "platform/present.h"
 #include "shell/shell.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Alpha blending of a frame over the last presented picture:
 // out = src x a + dst x (1 - a) per colour channel, a = src alpha / 255,
 // rounded to nearest; out alpha = a + dst alpha x (1 - a).
-#include "present.h"
+#include "platform/present.h"
 
 namespace {
 
