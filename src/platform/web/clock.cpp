@@ -1,0 +1,24 @@
+// The page's millisecond clock: performance.now() counted from platform
+// initialisation. A page's script cannot sleep, so a pacing wait (at most one
+// frame's 16 ms, and only when an animation frame comes early) spins on it.
+#include <emscripten.h>
+
+#include "common/numeric.h"
+#include "platform/host_clock.h"
+#include "platform/web/web_clock.h"
+
+namespace {
+
+double origin_ms = 0;
+
+}  // namespace
+
+void web_clock_start() { origin_ms = emscripten_get_now(); }
+
+uint32_t host_clock_ms() { return static_cast<uint32_t>(to_int32(emscripten_get_now() - origin_ms)); }
+
+void host_clock_sleep(uint32_t ms) {
+  double until = emscripten_get_now() + ms;
+  while (emscripten_get_now() < until) {
+  }
+}

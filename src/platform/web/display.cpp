@@ -1,0 +1,72 @@
+// The page's canvas as the window: each finished frame is blended over the
+// picture presented before (the trails of the desktop window) and put on the
+// canvas, which the page scales to fit. Escape reaches the show through the
+// page's key handler, one request a frame.
+#include <emscripten.h>
+
+#include <cstdlib>
+
+#include "common/framebuffer.h"
+#include "platform/display.h"
+#include "platform/present.h"
+#include "platform/web/web_clock.h"
+
+namespace {
+
+struct DisplayState {
+  uint32_t* presented = nullptr;  // the canvas's picture, 1600 x 900
+  bool quit_requested = false;
+  uint32_t frames_presented = 0;
+};
+DisplayState display;
+
+EM_JS(int, page_has_canvas, (), { return Module.canvas ? 1 : 0; });
+EM_JS(int, page_has_audio, (), { return Module.hasAudio() ? 1 : 0; });
+EM_JS(void, page_hide_cursor, (), { Module.canvas.style.cursor = 'none'; });
+EM_JS(void, page_show_picture, (const uint32_t* pixels, int width, int height), {
+  Module.showPicture(HEAPU8.subarray(pixels, pixels + width * height * 4), width, height);
+});
+
+}  // namespace
+
+extern "C" EMSCRIPTEN_KEEPALIVE void web_request_quit() { display.quit_requested = true; }
+
+bool platform_init() {
+  web_clock_start();
+  return true;
+}
+
+bool platform_has_audio() { return page_has_audio() != 0; }
+
+bool platform_open_window() { return page_has_canvas() != 0; }
+
+bool platform_open_renderer() { return true; }
+
+// The canvas starts as the window does, opaque black.
+void platform_create_texture() {
+  display.presented = static_cast<uint32_t*>(std::malloc(kFrameBytes));
+  if (!display.presented) return;
+  for (size_t i = 0; i < kFramePixelCount; ++i) display.presented[i] = kFrameClearColour;
+}
+
+void platform_hide_cursor() { page_hide_cursor(); }
+
+bool platform_poll_quit() {
+  bool quit = display.quit_requested;
+  display.quit_requested = false;
+  return quit;
+}
+
+void platform_present(const uint32_t* pixels) {
+  if (!display.presented) return;
+  present_blend(display.presented, pixels, int(kFramePixelCount));
+  page_show_picture(display.presented, kFrameWidth, kFrameHeight);
+  ++display.frames_presented;
+}
+
+uint32_t platform_frames_presented() { return display.frames_presented; }
+
+void platform_close() {
+  std::free(display.presented);
+  display.presented = nullptr;
+}

@@ -1,0 +1,204 @@
+// The page around the show: checks what the browser offers, fetches the
+// files with a progress bar, starts the show on Play (browsers play sound
+// only after a gesture), fullscreen, Escape, the end screen and watching
+// again in a fresh instance. Test hook: ?capture=FPS[&hash=1][&at=SECONDS]
+// draws the show on the virtual clock and writes one line a frame into
+// #output, as the offline renderer's --hashes does.
+'use strict';
+(() => {
+  const $ = (id) => document.getElementById(id);
+  const params = new URLSearchParams(location.search);
+  const page = {
+    wasm: null,          // show.wasm's bytes, compiled anew for every viewing
+    files: [],           // [path in the show's folder, bytes]
+    musicPath: '',       // the track's name as the show asks for it
+    music: null,         // the decoded track
+    audio: null,         // the AudioContext, resumed by the Play gesture
+    source: null,        // the playing track
+    next: null,          // a fresh instance, ready for the next viewing
+    current: null,
+    ready: false,
+    playing: false,
+    frames: [],          // [t, draw ms, present ms] per frame presented
+    output: [],
+  };
+  window.showPage = page;
+
+  function stop(text) {
+    $('start').hidden = true;
+    $('problem-text').textContent = text;
+    $('problem').hidden = false;
+  }
+
+  function progress(done, total) {
+    $('fill').style.width = (total ? Math.min(100, (100 * done) / total) : 0) + '%';
+  }
+
+  // Fetches every URL at once, reporting the bytes so far against the sizes
+  // announced so far.
+  async function fetchAll(urls, onProgress) {
+    const got = urls.map(() => 0);
+    const sizes = urls.map(() => 0);
+    const report = () => onProgress(got.reduce((a, b) => a + b, 0), sizes.reduce((a, b) => a + b, 0));
+    return Promise.all(urls.map(async (url, i) => {
+      const response = await fetch(url);
+      if (!response.ok) throw new Error(`${url}: ${response.status} ${response.statusText}`);
+      sizes[i] = Number(response.headers.get('Content-Length')) || 0;
+      const chunks = [];
+      const reader = response.body.getReader();
+      for (;;) {
+        const { done, value } = await reader.read();
+        if (done) break;
+        chunks.push(value);
+        got[i] += value.length;
+        sizes[i] = Math.max(sizes[i], got[i]);
+        report();
+      }
+      const bytes = new Uint8Array(got[i]);
+      let at = 0;
+      for (const chunk of chunks) { bytes.set(chunk, at); at += chunk.length; }
+      return bytes;
+    }));
+  }
+
+  function makeInstance() {
+    return createShow({
+      wasmBinary: page.wasm,
+      canvas: $('screen'),
+      print: (line) => page.output.push(line),
+      printErr: (line) => console.warn(line),
+      hasAudio: () => !!(page.audio && page.music),
+      startMusic: startMusic,
+      showPicture: showPicture,
+      frameDone: (t, drawMs, presentMs) => page.frames.push([t, drawMs, presentMs]),
+      showEnded: ended,
+    });
+  }
+
+  function giveFiles(instance) {
+    for (const [path, bytes] of page.files) {
+      const folder = path.slice(0, path.lastIndexOf('/'));
+      if (folder && !instance.FS.analyzePath(folder).exists) instance.FS.mkdirTree(folder);
+      instance.FS.writeFile(path, bytes);
+    }
+    return instance;
+  }
+
+  const context2d = $('screen').getContext('2d', { alpha: false });
+  function showPicture(bytes, width, height) {
+    const pixels = new Uint8ClampedArray(bytes.buffer, bytes.byteOffset, width * height * 4);
+    context2d.putImageData(new ImageData(pixels, width, height), 0, 0);
+  }
+
+  function startMusic(path) {
+    if (path !== page.musicPath || !page.audio || !page.music) return;
+    page.source = page.audio.createBufferSource();
+    page.source.buffer = page.music;
+    page.source.connect(page.audio.destination);
+    page.source.start();
+  }
+
+  function stopMusic() {
+    if (page.source) page.source.stop();
+    page.source = null;
+  }
+
+  async function load() {
+    const AudioContext = window.AudioContext || window.webkitAudioContext;
+    if (typeof WebAssembly !== 'object' || typeof createShow !== 'function') {
+      stop('This browser cannot run WebAssembly, which the show needs. ' +
+           'Please open the page in a current Chrome, Firefox, Safari or Edge.');
+      return;
+    }
+    if (AudioContext) {
+      page.audio = new AudioContext();
+    } else {
+      $('warning').textContent = 'This browser has no Web Audio: the show will play without its music.';
+      $('warning').hidden = false;
+    }
+    const [wasm] = await fetchAll(['show.wasm'], (done, total) => progress(done, 8 * total));
+    page.wasm = wasm;
+    const first = await makeInstance();
+    const images = [];
+    for (let i = 0; i < first._web_image_count(); ++i) images.push(first.UTF8ToString(first._web_image_name(i)));
+    page.musicPath = first.UTF8ToString(first._web_music_name());
+    // The build compresses the track into the same name with .mp3.
+    const compressed = page.musicPath.replace(/\.wav$/, '.mp3');
+    const paths = page.audio ? [...images, compressed] : images;
+    const bytes = await fetchAll(paths, (done, total) => progress(wasm.length + done, wasm.length + total));
+    page.files = images.map((path, i) => [path, bytes[i]]);
+    if (page.audio) page.music = await page.audio.decodeAudioData(bytes[images.length].buffer);
+    page.next = giveFiles(first);
+    page.ready = true;
+    progress(1, 1);
+    if (params.has('capture')) return capture();
+    $('status').textContent = 'Ready';
+    $('play').disabled = false;
+    $('play').focus();
+  }
+
+  function play() {
+    if (!page.ready || page.playing || !page.next) return;
+    page.playing = true;
+    if (page.audio) page.audio.resume();
+    $('start').hidden = true;
+    $('end').hidden = true;
+    $('stage').hidden = false;
+    page.current = page.next;
+    page.next = null;
+    page.frames = [];
+    if (page.current._web_start() !== 0) stop('The show could not start in this browser.');
+  }
+
+  function ended() {
+    page.playing = false;
+    stopMusic();
+    if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
+    $('stage').hidden = true;
+    $('end').hidden = false;
+    makeInstance().then((instance) => {
+      page.next = giveFiles(instance);
+      $('again').focus();
+    });
+  }
+
+  function toggleFullscreen() {
+    if (document.fullscreenElement) {
+      document.exitFullscreen().catch(() => {});
+      return;
+    }
+    const stage = $('stage');
+    if (!stage.requestFullscreen) return;
+    // With the keyboard locked, Escape reaches the show instead of only leaving fullscreen.
+    stage.requestFullscreen().then(() => navigator.keyboard && navigator.keyboard.lock(['Escape']))
+      .catch(() => {});
+  }
+
+  function capture() {
+    const fps = Number(params.get('capture')) || 60;
+    const at = params.has('at') ? Number(params.get('at')) * 1000 : -1;
+    page.output = [];
+    page.next._web_capture(fps, at, params.get('hash') === '1' ? 1 : 0);
+    $('start').hidden = true;
+    $('output').textContent = page.output.join('\n') + '\n';
+    $('output').hidden = false;
+    document.body.dataset.captured = 'yes';
+  }
+
+  document.addEventListener('keydown', (event) => {
+    if (event.key === 'Escape' && page.playing) {
+      page.current._web_request_quit();
+      event.preventDefault();
+    } else if ((event.key === 'f' || event.key === 'F') && !event.repeat) {
+      toggleFullscreen();
+    } else if ((event.key === 'Enter' || event.key === ' ') && !page.playing) {
+      play();
+      event.preventDefault();
+    }
+  });
+  $('stage').addEventListener('dblclick', toggleFullscreen);
+  $('play').addEventListener('click', play);
+  $('again').addEventListener('click', play);
+
+  load().catch((error) => stop(`The show's files could not be loaded (${error.message}). Please reload the page.`));
+})();
