@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs, or, when not root, prints
-# the exact command that would. Usage: install-deps.sh [package ...]
+# the exact command that would. Usage: install-deps.sh [--web | package ...]
+# (--web: what the browser build and its tests need, scripts/web.sh, tests/web)
 set -euo pipefail
 wanted=("$@")
-if [ ${#wanted[@]} -eq 0 ]; then
+if [ "${1:-}" = "--web" ]; then
+  wanted=(emscripten chromium)
+elif [ ${#wanted[@]} -eq 0 ]; then
   wanted=(build-essential cmake ninja-build libsdl2-dev libgtest-dev libbenchmark-dev
           libpng-dev zlib1g-dev libspng-dev libdeflate-dev ffmpeg clang xvfb xauth)
 fi
