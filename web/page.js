@@ -2,8 +2,9 @@
 // files with a progress bar, starts the show on Play (browsers play sound
 // only after a gesture), fullscreen, Escape, the end screen and watching
 // again in a fresh instance. Test hook: ?capture=FPS[&hash=1][&at=SECONDS]
-// draws the show on the virtual clock and writes one line a frame into
-// #output, as the offline renderer's --hashes does.
+// [&present=1] draws the show on the virtual clock and writes one line a
+// frame into #output, as the offline renderer's --hashes does (presenting
+// each frame on the canvas too with present=1).
 'use strict';
 (() => {
   const $ = (id) => document.getElementById(id);
@@ -178,8 +179,9 @@
     const fps = Number(params.get('capture')) || 60;
     const at = params.has('at') ? Number(params.get('at')) * 1000 : -1;
     page.output = [];
-    page.next._web_capture(fps, at, params.get('hash') === '1' ? 1 : 0);
+    page.next._web_capture(fps, at, params.get('hash') === '1' ? 1 : 0, params.get('present') === '1' ? 1 : 0);
     $('start').hidden = true;
+    $('stage').hidden = params.get('present') !== '1';
     $('output').textContent = page.output.join('\n') + '\n';
     $('output').hidden = false;
     document.body.dataset.captured = 'yes';

@@ -86,9 +86,11 @@ EMSCRIPTEN_KEEPALIVE int web_start() {
 // ends if that is later; with at_ms at or above 0 the last frame is drawn at
 // that moment. Prints one line a frame: the offline renderer's hash line
 // (hash 0 unless hashes is set), then the milliseconds the drawing took.
-EMSCRIPTEN_KEEPALIVE void web_capture(int fps, double at_ms, int hashes) {
+// With present set every frame is also presented on the canvas.
+EMSCRIPTEN_KEEPALIVE void web_capture(int fps, double at_ms, int hashes, int present) {
   frame_pixels = static_cast<uint32_t*>(std::malloc(kFrameBytes));
   if (!frame_pixels) return;
+  if (present) platform_create_texture();
   clock_use_virtual(0);
   load_images();
   uint32_t now = 0;
@@ -100,6 +102,7 @@ EMSCRIPTEN_KEEPALIVE void web_capture(int fps, double at_ms, int hashes) {
     float t = draw_frame();
     double spent = emscripten_get_now() - before;
     now = clock_ticks();
+    if (present) platform_present(frame_pixels);
     std::printf("frame %d ms %u t %.4f hash %016llx took %.3f\n", n, now, double(t),
                 static_cast<unsigned long long>(hashes ? frame_hash(frame_pixels) : 0), spent);
     if (last || t > kTimelineEnd) break;

@@ -1,0 +1,53 @@
+// The show's frame times inside headless Chromium: the page's capture hook
+// draws the whole show at 60 frames a second of show time on the virtual
+// clock, timing each frame's drawing with performance.now(), and this prints
+// the table demo-capture prints for the desktop build. A measurement, not a
+// test: run it by hand (tests/web/run.sh --frame-times) beside
+//   build/tools/capture/demo-capture --data build --quiet
+//
+// usage: node frame_times.mjs, with WEB_URL (where build-web/ is served) in
+// the environment.
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import puppeteer from 'puppeteer-core';
+
+// The capture report's windows, by the frame's timeline position.
+const windows = [['intro', 100], ['scene 1', 255], ['scene 2', 320], ['scene 3', 530], ['scene 4', Infinity]];
+
+const browser = await puppeteer.launch({
+  executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+  userDataDir: fs.mkdtempSync(path.join(os.tmpdir(), 'jubra-chromium-')),
+  args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-component-update',
+         '--disable-sync', '--no-first-run'],
+  protocolTimeout: 600000,
+});
+const page = await browser.newPage();
+await page.goto(process.env.WEB_URL + 'index.html?capture=60');
+await page.waitForSelector('body[data-captured=yes]', { timeout: 600000 });
+const lines = (await page.$eval('#output', (e) => e.textContent)).trim().split('\n');
+await browser.close();
+
+const groups = windows.map(() => []);
+for (const line of lines) {
+  const fields = line.split(' ');
+  const t = Number(fields[5]);
+  const ms = Number(fields[9]);
+  groups[windows.findIndex(([, upper]) => t <= upper)].push({ t, ms });
+}
+const median = (values) => {
+  const s = [...values].sort((a, b) => a - b);
+  return s.length % 2 ? s[(s.length - 1) / 2] : (s[s.length / 2 - 1] + s[s.length / 2]) / 2;
+};
+console.log('window    frames   min ms  median ms   max ms   slowest frame at t');
+let slowest = { t: 0, ms: 0 };
+windows.forEach(([name], w) => {
+  const frames = groups[w];
+  if (!frames.length) return;
+  const ms = frames.map((f) => f.ms);
+  const worst = frames.reduce((a, b) => (b.ms > a.ms ? b : a));
+  if (worst.ms > slowest.ms) slowest = worst;
+  console.log(`${name.padEnd(8)} ${String(frames.length).padStart(7)} ${Math.min(...ms).toFixed(2).padStart(8)} ` +
+              `${median(ms).toFixed(2).padStart(10)} ${worst.ms.toFixed(2).padStart(8)}   ${worst.t.toFixed(2)}`);
+});
+console.log(`${lines.length} frames; slowest frame ${slowest.ms.toFixed(2)} ms at t ${slowest.t.toFixed(2)}`);

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# The browser tests: builds the page (scripts/web.sh --build-only) and the
+# desktop build's demo-capture, takes the desktop frame hashes to compare
+# with, serves build-web/ with Python's http.server on a free port of
+# 127.0.0.1 and runs page_test.mjs in Debian's Chromium through
+# puppeteer-core. Screenshots go to $WEB_SCREENSHOTS when it is set.
+# With --frame-times it prints the frame-time table measured inside
+# Chromium instead of testing.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+cd "$root"
+bash scripts/web.sh --build-only
+cmake --build build --target demo-capture
+work=$(mktemp -d)
+python3 -u -m http.server 0 --bind 127.0.0.1 --directory build-web >"$work/server.log" 2>&1 &
+server=$!
+trap 'kill $server; rm -rf "$work"' EXIT
+build/tools/capture/demo-capture --data build --fps 2 --hashes --quiet >"$work/native.txt" 2>/dev/null
+build/tools/capture/demo-capture --data build --fps 10 --frame "$work/presented.png" --at-seconds 60 --quiet >/dev/null
+cd tests/web
+# The browser is Debian's; puppeteer-core only drives it.
+PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error
+for _ in $(seq 50); do
+  port=$(sed -n 's/.* port \([0-9]*\) .*/\1/p' "$work/server.log")
+  [ -n "$port" ] && break
+  sleep 0.2
+done
+[ -n "$port" ] || { echo "the page's server did not start: $(cat "$work/server.log")"; exit 1; }
+export WEB_URL="http://127.0.0.1:$port/"
+if [ "${1:-}" = "--frame-times" ]; then
+  node frame_times.mjs
+  exit 0
+fi
+NATIVE_HASHES="$work/native.txt" NATIVE_PICTURE="$work/presented.png" node --test --test-concurrency=1 page_test.mjs
