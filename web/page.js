@@ -104,10 +104,16 @@
     page.source = null;
   }
 
+  // A module whose one function returns a vector (i32.const 0, i8x16.splat):
+  // valid only where WebAssembly has the vector instructions show.wasm uses.
+  const vectorModule = new Uint8Array([0, 97, 115, 109, 1, 0, 0, 0, 1, 5, 1, 96, 0, 1, 123, 3, 2, 1, 0,
+                                       10, 8, 1, 6, 0, 65, 0, 253, 15, 11]);
+
   async function load() {
     const AudioContext = window.AudioContext || window.webkitAudioContext;
-    if (typeof WebAssembly !== 'object' || typeof createShow !== 'function') {
-      stop('This browser cannot run WebAssembly, which the show needs. ' +
+    if (typeof WebAssembly !== 'object' || typeof createShow !== 'function' ||
+        !WebAssembly.validate(vectorModule)) {
+      stop('This browser cannot run WebAssembly with vector instructions, which the show needs. ' +
            'Please open the page in a current Chrome, Firefox, Safari or Edge.');
       return;
     }
