@@ -12,9 +12,6 @@ import os from 'node:os';
 import path from 'node:path';
 import puppeteer from 'puppeteer-core';
 
-// The capture report's windows, by the frame's timeline position.
-const windows = [['intro', 100], ['scene 1', 255], ['scene 2', 320], ['scene 3', 530], ['scene 4', Infinity]];
-
 const browser = await puppeteer.launch({
   executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
   userDataDir: fs.mkdtempSync(path.join(os.tmpdir(), 'jubra-chromium-')),
@@ -28,12 +25,13 @@ await page.waitForSelector('body[data-captured=yes]', { timeout: 600000 });
 const lines = (await page.$eval('#output', (e) => e.textContent)).trim().split('\n');
 await browser.close();
 
-const groups = windows.map(() => []);
+// Each line: frame N ms MS t T hash H took MS in SCENE NAME
+const groups = new Map();
 for (const line of lines) {
   const fields = line.split(' ');
-  const t = Number(fields[5]);
-  const ms = Number(fields[9]);
-  groups[windows.findIndex(([, upper]) => t <= upper)].push({ t, ms });
+  const scene = fields.slice(11).join(' ');
+  if (!groups.has(scene)) groups.set(scene, []);
+  groups.get(scene).push({ t: Number(fields[5]), ms: Number(fields[9]) });
 }
 const median = (values) => {
   const s = [...values].sort((a, b) => a - b);
@@ -41,13 +39,11 @@ const median = (values) => {
 };
 console.log('window    frames   min ms  median ms   max ms   slowest frame at t');
 let slowest = { t: 0, ms: 0 };
-windows.forEach(([name], w) => {
-  const frames = groups[w];
-  if (!frames.length) return;
+for (const [name, frames] of groups) {
   const ms = frames.map((f) => f.ms);
   const worst = frames.reduce((a, b) => (b.ms > a.ms ? b : a));
   if (worst.ms > slowest.ms) slowest = worst;
   console.log(`${name.padEnd(8)} ${String(frames.length).padStart(7)} ${Math.min(...ms).toFixed(2).padStart(8)} ` +
               `${median(ms).toFixed(2).padStart(10)} ${worst.ms.toFixed(2).padStart(8)}   ${worst.t.toFixed(2)}`);
-});
+}
 console.log(`${lines.length} frames; slowest frame ${slowest.ms.toFixed(2)} ms at t ${slowest.t.toFixed(2)}`);

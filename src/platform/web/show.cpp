@@ -11,14 +11,13 @@
 
 #include "common/framebuffer.h"
 #include "common/numeric.h"
+#include "common/timeline.h"
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/music.h"
 #include "shell/shell.h"
 
 namespace {
-
-constexpr float kTimelineEnd = 630;  // the show ends after the frame that passes it
 
 struct ShowState {
   bool running = false;
@@ -85,7 +84,8 @@ EMSCRIPTEN_KEEPALIVE int web_start() {
 // Frame n is drawn at n / fps seconds, or when the previous frame's pacing
 // ends if that is later; with at_ms at or above 0 the last frame is drawn at
 // that moment. Prints one line a frame: the offline renderer's hash line
-// (hash 0 unless hashes is set), then the milliseconds the drawing took.
+// (hash 0 unless hashes is set), then the milliseconds the drawing took and
+// the scene the frame belongs to.
 // With present set every frame is also presented on the canvas.
 EMSCRIPTEN_KEEPALIVE void web_capture(int fps, double at_ms, int hashes, int present) {
   frame_pixels = static_cast<uint32_t*>(std::malloc(kFrameBytes));
@@ -103,8 +103,9 @@ EMSCRIPTEN_KEEPALIVE void web_capture(int fps, double at_ms, int hashes, int pre
     double spent = emscripten_get_now() - before;
     now = clock_ticks();
     if (present) platform_present(frame_pixels);
-    std::printf("frame %d ms %u t %.4f hash %016llx took %.3f\n", n, now, double(t),
-                static_cast<unsigned long long>(hashes ? frame_hash(frame_pixels) : 0), spent);
+    std::printf("frame %d ms %u t %.4f hash %016llx took %.3f in %s\n", n, now, double(t),
+                static_cast<unsigned long long>(hashes ? frame_hash(frame_pixels) : 0), spent,
+                kSceneTimings[scene_at(t)].name);
     if (last || t > kTimelineEnd) break;
   }
   std::fflush(stdout);
