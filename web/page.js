@@ -1,7 +1,7 @@
 // The page around the show: checks what the browser offers, fetches the
 // files with a progress bar, starts the show on Play (browsers play sound
-// only after a gesture), fullscreen, Escape, the end screen and watching
-// again in a fresh instance. Test hook: ?capture=FPS[&hash=1][&at=SECONDS]
+// only after a gesture), fullscreen, the show's keys, the end screen and
+// watching again in a fresh instance. ?start=SECONDS begins the show there. Test hook: ?capture=FPS[&hash=1][&at=SECONDS]
 // [&present=1] draws the show on the virtual clock and writes one line a
 // frame into #output, as the offline renderer's --hashes does (presenting
 // each frame on the canvas too with present=1).
@@ -15,12 +15,11 @@
     musicPath: '',       // the track's name as the show asks for it
     music: null,         // the decoded track
     audio: null,         // the AudioContext, resumed by the Play gesture
-    source: null,        // the playing track
     next: null,          // a fresh instance, ready for the next viewing
     current: null,
     ready: false,
     playing: false,
-    frames: [],          // [t, draw ms, present ms] per frame presented
+    frames: [],          // [t, step ms] per step of the show
     output: [],
   };
   window.showPage = page;
@@ -69,9 +68,10 @@
       print: (line) => page.output.push(line),
       printErr: (line) => console.warn(line),
       hasAudio: () => !!(page.audio && page.music),
-      startMusic: startMusic,
+      music: player,
       showPicture: showPicture,
-      frameDone: (t, drawMs, presentMs) => page.frames.push([t, drawMs, presentMs]),
+      toggleFullscreen: toggleFullscreen,
+      frameDone: (t, stepMs) => page.frames.push([t, stepMs]),
       showEnded: ended,
     });
   }
@@ -91,18 +91,50 @@
     context2d.putImageData(new ImageData(pixels, width, height), 0, 0);
   }
 
-  function startMusic(path) {
-    if (path !== page.musicPath || !page.audio || !page.music) return;
-    page.source = page.audio.createBufferSource();
-    page.source.buffer = page.music;
-    page.source.connect(page.audio.destination);
-    page.source.start();
-  }
-
-  function stopMusic() {
-    if (page.source) page.source.stop();
-    page.source = null;
-  }
+  // The decoded track, played from a moment, paused and moved with the show.
+  const player = {
+    source: null,     // the playing buffer source
+    offset: 0,        // seconds into the track where source started, or where it stands
+    startedAt: 0,     // the audio clock when source started
+    paused: false,
+    start(path, fromMs) {
+      if (path !== page.musicPath || !page.audio || !page.music) return;
+      this.stop();
+      this.offset = fromMs / 1000;
+      this.paused = false;
+      this.play();
+    },
+    play() {
+      if (this.offset >= page.music.duration) return;
+      this.source = page.audio.createBufferSource();
+      this.source.buffer = page.music;
+      this.source.connect(page.audio.destination);
+      this.source.start(0, this.offset);
+      this.startedAt = page.audio.currentTime;
+    },
+    stop() {
+      if (this.source) this.source.stop();
+      this.source = null;
+    },
+    position() {
+      const seconds = this.source ? this.offset + page.audio.currentTime - this.startedAt : this.offset;
+      return Math.min(seconds, page.music.duration);
+    },
+    pause(paused) {
+      if (paused === this.paused) return;
+      this.paused = paused;
+      if (!paused) return this.play();
+      this.offset = this.position();
+      this.stop();
+    },
+    seek(ms) {
+      this.stop();
+      this.offset = ms / 1000;
+      if (!this.paused) this.play();
+    },
+    positionMs() { return this.position() * 1000; },
+  };
+  page.player = player;
 
   // A module whose one function returns a vector (i32.const 0, i8x16.splat):
   // valid only where WebAssembly has the vector instructions show.wasm uses.
@@ -154,12 +186,13 @@
     page.current = page.next;
     page.next = null;
     page.frames = [];
-    if (page.current._web_start() !== 0) stop('The show could not start in this browser.');
+    const start = Number(params.get('start')) * 1000 || 0;
+    if (page.current._web_start(start) !== 0) stop('The show could not start in this browser.');
   }
 
   function ended() {
     page.playing = false;
-    stopMusic();
+    player.stop();
     if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
     $('stage').hidden = true;
     $('end').hidden = false;
@@ -193,13 +226,16 @@
     document.body.dataset.captured = 'yes';
   }
 
+  // F is the page's (fullscreen needs the key press itself); while the show
+  // plays its other keys go to it, the jumps repeating while held.
   document.addEventListener('keydown', (event) => {
-    if (event.key === 'Escape' && page.playing) {
-      page.current._web_request_quit();
-      event.preventDefault();
-    } else if ((event.key === 'f' || event.key === 'F') && !event.repeat) {
+    if ((event.key === 'f' || event.key === 'F') && !event.repeat) {
       toggleFullscreen();
-    } else if ((event.key === 'Enter' || event.key === ' ') && !page.playing) {
+    } else if (page.playing) {
+      const repeats = event.key === 'ArrowLeft' || event.key === 'ArrowRight';
+      if ((!event.repeat || repeats) && page.current.ccall('web_key', 'number', ['string'], [event.key]))
+        event.preventDefault();
+    } else if (event.key === 'Enter' || event.key === ' ') {
       play();
       event.preventDefault();
     }

@@ -121,7 +121,7 @@ test('the page plays the show with its music, Escape ends it and it plays again'
   assert.ok(await lastT(page) < 100, 'the show ended early, on Escape');
   await new Promise((done) => setTimeout(done, 300));
   assert.equal(await frameCount(page), framesAtEnd, 'no frames after the end');
-  assert.equal(await page.evaluate(() => window.showPage.source), null, 'the music stopped');
+  assert.equal(await page.evaluate(() => window.showPage.player.source), null, 'the music stopped');
   await shoot(page, 'end');
 
   await page.waitForFunction(() => window.showPage.next !== null, { timeout: 20000 });
@@ -130,6 +130,30 @@ test('the page plays the show with its music, Escape ends it and it plays again'
   assert.ok(await lastT(page) < 30, 'watching again starts from the beginning');
   await page.keyboard.press('Escape');
   await page.waitForSelector('#end:not([hidden])', { timeout: 5000 });
+  assert.deepEqual(errors, []);
+  await page.close();
+});
+
+test('Space pauses picture and music, Right jumps 5 s on, and the show ends by itself', async () => {
+  const { page, errors } = await open('?start=112');
+  await page.waitForSelector('#play:not([disabled])', { timeout: 60000 });
+  await page.keyboard.press('Enter');
+  await page.waitForFunction(() => window.showPage.frames.length > 10, { timeout: 20000 });
+  assert.ok(await lastT(page) > 560, 'the show began at 112 s');
+  await page.keyboard.press('Space');
+  await new Promise((done) => setTimeout(done, 300));
+  const held = { t: await lastT(page), music: await page.evaluate(() => window.showPage.player.positionMs()) };
+  await new Promise((done) => setTimeout(done, 700));
+  assert.equal(await lastT(page), held.t, 'the picture stands still');
+  assert.equal(await page.evaluate(() => window.showPage.player.positionMs()), held.music, 'the music stands still');
+  assert.ok(Math.abs(held.music - held.t * 200) < 500, `music at ${held.music} ms with the show at t ${held.t}`);
+  await page.keyboard.press('Space');
+  await page.waitForFunction((t) => window.showPage.frames.at(-1)[0] > t + 1, { timeout: 5000 }, held.t);
+  const before = await lastT(page);
+  await page.keyboard.press('ArrowRight');
+  await page.waitForFunction((t) => window.showPage.frames.at(-1)[0] >= t + 25, { timeout: 3000 }, before);
+  await page.waitForSelector('#end:not([hidden])', { timeout: 20000 });
+  assert.ok(await lastT(page) > 630, 'the show ran to its end');
   assert.deepEqual(errors, []);
   await page.close();
 });

@@ -1,6 +1,7 @@
 // The page's millisecond clock: performance.now() counted from platform
-// initialisation. A page's script cannot sleep, so a pacing wait (at most one
-// frame's 16 ms, and only when an animation frame comes early) spins on it.
+// initialisation. A page's script cannot sleep: the page's animation frames
+// pace the show, one step per display refresh, so a sleep returns at once and
+// the camera measures the time that really passed.
 #include <emscripten.h>
 
 #include "common/numeric.h"
@@ -17,8 +18,6 @@ void web_clock_start() { origin_ms = emscripten_get_now(); }
 
 uint32_t host_clock_ms() { return static_cast<uint32_t>(to_int32(emscripten_get_now() - origin_ms)); }
 
-void host_clock_sleep(uint32_t ms) {
-  double until = emscripten_get_now() + ms;
-  while (emscripten_get_now() < until) {
-  }
-}
+void host_clock_sleep(uint32_t) {}
+
+double host_clock_precise_ms() { return emscripten_get_now(); }

@@ -1,7 +1,6 @@
 // The page's canvas as the window: each finished frame is blended over the
 // picture presented before (the trails of the desktop window) and put on the
-// canvas, which the page scales to fit. Escape reaches the show through the
-// page's key handler, one request a frame.
+// canvas, which the page scales to fit the browser's window at 16:9.
 #include <emscripten.h>
 
 #include <cstdlib>
@@ -15,7 +14,6 @@ namespace {
 
 struct DisplayState {
   uint32_t* presented = nullptr;  // the canvas's picture, 1600 x 900
-  bool quit_requested = false;
   uint32_t frames_presented = 0;
 };
 DisplayState display;
@@ -23,13 +21,12 @@ DisplayState display;
 EM_JS(int, page_has_canvas, (), { return Module.canvas ? 1 : 0; });
 EM_JS(int, page_has_audio, (), { return Module.hasAudio() ? 1 : 0; });
 EM_JS(void, page_hide_cursor, (), { Module.canvas.style.cursor = 'none'; });
+EM_JS(void, page_toggle_fullscreen, (), { Module.toggleFullscreen(); });
 EM_JS(void, page_show_picture, (const uint32_t* pixels, int width, int height), {
   Module.showPicture(HEAPU8.subarray(pixels, pixels + width * height * 4), width, height);
 });
 
 }  // namespace
-
-extern "C" EMSCRIPTEN_KEEPALIVE void web_request_quit() { display.quit_requested = true; }
 
 bool platform_init() {
   web_clock_start();
@@ -38,7 +35,8 @@ bool platform_init() {
 
 bool platform_has_audio() { return page_has_audio() != 0; }
 
-bool platform_open_window() { return page_has_canvas() != 0; }
+// The page decides the canvas's size on screen; the asked size is not used.
+bool platform_open_window(int, int) { return page_has_canvas() != 0; }
 
 bool platform_open_renderer() { return true; }
 
@@ -51,18 +49,16 @@ void platform_create_texture() {
 
 void platform_hide_cursor() { page_hide_cursor(); }
 
-bool platform_poll_quit() {
-  bool quit = display.quit_requested;
-  display.quit_requested = false;
-  return quit;
-}
-
 void platform_present(const uint32_t* pixels) {
   if (!display.presented) return;
   present_blend(display.presented, pixels, int(kFramePixelCount));
   page_show_picture(display.presented, kFrameWidth, kFrameHeight);
   ++display.frames_presented;
 }
+
+// Browsers allow fullscreen only from a key press or click, which the page
+// handles itself (F, double-click); from within a frame this may be refused.
+void platform_toggle_fullscreen() { page_toggle_fullscreen(); }
 
 uint32_t platform_frames_presented() { return display.frames_presented; }
 
