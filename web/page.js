@@ -30,8 +30,10 @@
     $('problem').hidden = false;
   }
 
-  function progress(done, total) {
-    $('fill').style.width = (total ? Math.min(100, (100 * done) / total) : 0) + '%';
+  // The bar's share for a stage of loading: from, plus span times the part done.
+  function progress(from, span, done = 0, total = 0) {
+    const part = total ? Math.min(1, done / total) : 0;
+    $('fill').style.width = 100 * (from + span * part) + '%';
   }
 
   // Fetches every URL at once, reporting the bytes so far against the sizes
@@ -155,7 +157,7 @@
       $('warning').textContent = 'This browser has no Web Audio: the show will play without its music.';
       $('warning').hidden = false;
     }
-    const [wasm] = await fetchAll(['show.wasm'], (done, total) => progress(done, 8 * total));
+    const [wasm] = await fetchAll(['show.wasm'], (done, total) => progress(0, 0.1, done, total));
     page.wasm = wasm;
     const first = await makeInstance();
     const images = [];
@@ -164,12 +166,12 @@
     // The build compresses the track into the same name with .mp3.
     const compressed = page.musicPath.replace(/\.wav$/, '.mp3');
     const paths = page.audio ? [...images, compressed] : images;
-    const bytes = await fetchAll(paths, (done, total) => progress(wasm.length + done, wasm.length + total));
+    const bytes = await fetchAll(paths, (done, total) => progress(0.1, 0.9, done, total));
     page.files = images.map((path, i) => [path, bytes[i]]);
     if (page.audio) page.music = await page.audio.decodeAudioData(bytes[images.length].buffer);
     page.next = giveFiles(first);
     page.ready = true;
-    progress(1, 1);
+    progress(1, 0);
     if (params.has('capture')) return capture();
     $('status').textContent = 'Ready';
     $('play').disabled = false;
