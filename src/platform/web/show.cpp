@@ -47,7 +47,9 @@ uint64_t frame_hash(const uint32_t* pixels) {
 
 extern "C" {
 
-EMSCRIPTEN_KEEPALIVE const char* web_image_name(int slot) { return image_file_names[slot]; }
+EMSCRIPTEN_KEEPALIVE const char* web_image_name(int slot) {
+  return slot >= 0 && slot < kImageSlots ? image_file_names[slot] : "";
+}
 EMSCRIPTEN_KEEPALIVE int web_image_count() { return kImageSlots; }
 EMSCRIPTEN_KEEPALIVE const char* web_music_name() { return music_file_name; }
 
