@@ -13,6 +13,7 @@
 #include "raycast/camera.h"
 #include "raycast/columns.h"
 #include "raycast/world.h"
+#include "bench_threads.h"
 
 namespace {
 
@@ -47,6 +48,7 @@ void Columns(benchmark::State& state, void (*draw)(), uint32_t ms, float x, floa
   camera_record().heading = heading;
   cast_all_rays();
   clock_use_virtual(ms);
+  BenchThreads threads(state);
   for (auto _ : state) {
     draw();
     benchmark::DoNotOptimize(frame.data());
@@ -64,26 +66,26 @@ constexpr float kFacingDown = 1.5707964f;
 // Positions follow the paths at 62.5 frames a second. Intro: t = 60 and
 // t = 90, the camera sliding from (600, 600) and turning.
 BENCHMARK_CAPTURE(Columns, intro1, draw_columns_intro1, 12000, 600, 587, 5.27f)
-    ->Unit(benchmark::kMillisecond);
+    ->Apply(one_and_all_threads);
 BENCHMARK_CAPTURE(Columns, intro2, draw_columns_intro2, 18000, 600, 571.5f, 4.0f)
-    ->Unit(benchmark::kMillisecond);
+    ->Apply(one_and_all_threads);
 // Scene 1 along path 1: tangent sky (t = 120), masked tangent sky (t = 143),
 // then walls with the sine sky and the banded floor (t = 200).
 BENCHMARK_CAPTURE(Columns, scene1_tangent_sky, draw_columns_scene1, 24000, 106.6f, 400,
                   kFacingRowZero)
-    ->Unit(benchmark::kMillisecond);
+    ->Apply(one_and_all_threads);
 BENCHMARK_CAPTURE(Columns, scene1_masked_sky, draw_columns_scene1, 28600, 130.5f, 400.1f,
                   kFacingRowZero)
-    ->Unit(benchmark::kMillisecond);
+    ->Apply(one_and_all_threads);
 BENCHMARK_CAPTURE(Columns, scene1_walls, draw_columns_scene1, 40000, 265, 403, kFacingRowZero)
-    ->Unit(benchmark::kMillisecond);
+    ->Apply(one_and_all_threads);
 // Scene 2 standing at (700, 300); scene 3 down the corridor while the clock is
 // read per horizontal column (t = 450) and after (t = 510); scene 4 on path 4.
 BENCHMARK_CAPTURE(Columns, scene2, draw_columns_scene2, 60000, 700, 300, kFacingRowZero)
-    ->Unit(benchmark::kMillisecond);
+    ->Apply(one_and_all_threads);
 BENCHMARK_CAPTURE(Columns, scene3_sliding, draw_columns_scene3, 90000, 1305, 366, kFacingDown)
-    ->Unit(benchmark::kMillisecond);
+    ->Apply(one_and_all_threads);
 BENCHMARK_CAPTURE(Columns, scene3_swinging, draw_columns_scene3, 102000, 1305, 765, kFacingDown)
-    ->Unit(benchmark::kMillisecond);
+    ->Apply(one_and_all_threads);
 BENCHMARK_CAPTURE(Columns, scene4, draw_columns_scene4, 116000, 147, 1015.7f, kFacingRowZero)
-    ->Unit(benchmark::kMillisecond);
+    ->Apply(one_and_all_threads);

@@ -8,6 +8,7 @@
 #include "intro/intro.h"
 #include "platform/clock.h"
 #include "raycast/camera.h"
+#include "bench_threads.h"
 
 namespace {
 
@@ -15,6 +16,7 @@ void Intro(benchmark::State& state) {
   std::vector<uint32_t> frame(kFramePixelCount, kFrameClearColour);
   frame_pixels = frame.data();
   clock_use_virtual(7000);
+  BenchThreads threads(state);
   for (auto _ : state) {
     draw_intro();
     benchmark::DoNotOptimize(frame.data());
@@ -27,4 +29,4 @@ void Intro(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(Intro)->Unit(benchmark::kMillisecond);
+BENCHMARK(Intro)->Apply(one_and_all_threads);

@@ -13,6 +13,7 @@
 #include "raycast/camera.h"
 #include "raycast/world.h"
 #include "sprites/sprites.h"
+#include "bench_threads.h"
 
 namespace {
 
@@ -52,6 +53,7 @@ void Sprites(benchmark::State& state, void (*draw)(), uint32_t ms) {
   for (ColumnHit& hit : column_hits) hit.distance = kNoHitDistance;
   clock_use_virtual(ms);
   int drawn = 0;
+  BenchThreads threads(state);
   for (auto _ : state) {
     sprites_reset();  // scene 1 moves the fish; start each frame from the same table
     draw();
@@ -69,7 +71,7 @@ void Sprites(benchmark::State& state, void (*draw)(), uint32_t ms) {
 
 // Sprite times: 130 (scene 1, before the second fish leaves its start), 230
 // (scene 2 with its band tint), 400 (scene 3) and 500 (scene 4).
-BENCHMARK_CAPTURE(Sprites, scene1, draw_sprites_scene1, 32500)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Sprites, scene2, draw_sprites_scene2, 57500)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Sprites, scene3, draw_sprites_scene3, 100000)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Sprites, scene4, draw_sprites_scene4, 125000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Sprites, scene1, draw_sprites_scene1, 32500)->Apply(one_and_all_threads);
+BENCHMARK_CAPTURE(Sprites, scene2, draw_sprites_scene2, 57500)->Apply(one_and_all_threads);
+BENCHMARK_CAPTURE(Sprites, scene3, draw_sprites_scene3, 100000)->Apply(one_and_all_threads);
+BENCHMARK_CAPTURE(Sprites, scene4, draw_sprites_scene4, 125000)->Apply(one_and_all_threads);

@@ -1,5 +1,7 @@
 // The 1600 x 900 software framebuffer: pixels 0xAABBGGRR (bytes R, G, B, A in
-// memory, SDL's ABGR8888), rows of 1600 without gaps, row 0 at the top.
+// memory, SDL's ABGR8888), rows of 1600 without gaps, row 0 at the top; and
+// the column strips that column renderers draw into before a block of them
+// goes into the frame along its rows.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -14,4 +16,20 @@ constexpr uint32_t kFrameClearColour = 0xFF000000;    // opaque black
 // tools may point it at a buffer of their own.
 extern uint32_t* frame_pixels;
 
+// The whole frame to opaque black, shared among the worker pool.
 void framebuffer_clear();
+
+// count pixels from p on to colour, four at a time.
+void fill_pixels(uint32_t* p, size_t count, uint32_t colour);
+
+// A block of neighbouring screen columns, each drawn down its own strip:
+// strip c holds rows 0..899 of column first + c, top to bottom. Drawing down a
+// strip stays within a few pages of memory, where drawing down the frame's
+// column would touch a new one on every row.
+constexpr int kStripColumns = 16;
+using ColumnStrip = uint32_t[kFrameHeight];
+
+// Columns first .. first + count - 1 (count 1..16, inside the frame) from the
+// frame into strips 0 .. count - 1, and back.
+void frame_to_strips(int first, int count, ColumnStrip* strips);
+void strips_to_frame(int first, int count, const ColumnStrip* strips);

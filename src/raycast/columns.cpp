@@ -3,6 +3,7 @@
 // above and below. Each renderer is a set of rules that varies the small parts.
 #include "raycast/columns.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -10,6 +11,7 @@
 #include "common/image_table.h"
 #include "common/numeric.h"
 #include "common/timeline.h"
+#include "common/workers.h"
 #include "platform/clock.h"
 #include "png/image.h"
 #include "raycast/camera.h"
@@ -41,13 +43,27 @@ struct WallSpan {
   int bottom;
 };
 
-// Everything a renderer varies in the pipeline.
+// Everything a renderer varies in the pipeline. A renderer whose clock
+// reading depends on the column says which columns read it; those readings
+// are taken in column order before the columns are drawn.
 struct ColumnRules {
-  WallSlice (*slice)(const ColumnHit& hit, int column, float heading, const PatternFrame& frame);
+  WallSlice (*slice)(const ColumnHit& hit, int column, float heading, const PatternFrame& frame,
+                     uint32_t ms);
+  bool (*reads_clock)(const ColumnHit& hit, const PatternFrame& frame);  // null: no column
   bool draw_walls;
   bool darken_close_walls;
-  ColumnPattern fill_above;  // none: the rows above keep what they had
+  bool fills_cover_their_rows;  // false: some rows of the fills keep what they had
+  ColumnPattern fill_above;     // none: the rows above keep what they had
   ColumnPattern fill_below;
+};
+
+// One column's set-up: where its wall lies, and the picture and its column
+// when wall rows are drawn (null: the wall rows keep what they had).
+struct ColumnPlan {
+  WallSpan span;
+  int32_t texture_column;
+  const Image* image;
+  bool dark;
 };
 
 // 64 units of wall at the perpendicular distance; the cosine of the ray's
@@ -103,20 +119,30 @@ inline int32_t texture_row(int k, float half, float scale) {
   return truncate(float(offset) * scale);
 }
 
-// Writes the picture's pixel index(k) to each wall row k from first to
-// end - 1, darkened or not.
-template <typename Index>
-void copy_wall_rows(uint32_t* column_pixels, int first, int end, const uint8_t* pixels, bool dark,
-                    Index index) {
-  for (int k = first; k < end; ++k) {
-    uint32_t p;
-    std::memcpy(&p, pixels + index(k) * 4, 4);
-    column_pixels[size_t(k) * kFrameWidth] = dark ? darken(p) : p;
-  }
+// The wall's picture as the rows of one column sample it.
+struct WallTexture {
+  const uint8_t* pixels;
+  int64_t width;
+  int64_t last;  // the last 32-bit word of the pixel buffer
+  int32_t column;
+  float half;
+  float scale;
+};
+
+// The linear index of the picture word that wall row k shows.
+template <int32_t (*truncate)(double)>
+inline int64_t wall_index(const WallTexture& t, int k) {
+  return t.column + t.width * texture_row<truncate>(k, t.half, t.scale);
 }
 
-// Wall rows whose picture rows are worked out together, a block the compiler
-// can turn into vector instructions.
+inline uint32_t wall_word(const WallTexture& t, int64_t index, bool dark) {
+  uint32_t p;
+  std::memcpy(&p, t.pixels + index * 4, 4);
+  return dark ? darken(p) : p;
+}
+
+// Wall rows whose picture indices are worked out together, a block the
+// compiler can turn into vector instructions.
 constexpr int kRowBlock = 8;
 
 // The whole picture height is stretched over the unclipped wall, so a wall
@@ -126,70 +152,100 @@ constexpr int kRowBlock = 8;
 // outside it. The index never decreases down the column: when the first and
 // last rows convert in range and their indices lie inside the buffer, so do
 // every row's, and the rows are copied without range tests or clamp.
-void draw_wall_rows(uint32_t* column_pixels, const WallSpan& span, int32_t texture_column,
-                    const Image& image, bool dark) {
-  const uint8_t* pixels = image.pixels;
-  int64_t width = image.width;
-  int64_t last = int64_t(image.pixels_size / 4) - 1;
-  float half = span.half;
-  float scale = float(image.height) / span.height;
-  auto index = [=](int k) {
-    return texture_column + width * texture_row<to_int32>(k, half, scale);
-  };
+void draw_wall_rows(uint32_t* strip, const ColumnPlan& plan) {
+  const WallSpan& span = plan.span;
+  const Image& image = *plan.image;
+  WallTexture t = {image.pixels,        image.width, int64_t(image.pixels_size / 4) - 1,
+                   plan.texture_column, span.half,   float(image.height) / span.height};
   int end = span.bottom - 1;
-  bool in_range = to_int32(float(span.top) + half - kCentreRow) != INT32_MIN &&
-                  to_int32(float(end) + half - kCentreRow) != INT32_MIN &&
-                  texture_row<to_int32>(span.top, half, scale) != INT32_MIN &&
-                  texture_row<to_int32>(end, half, scale) != INT32_MIN;
-  if (!in_range || index(span.top) < 0 || index(end) > last) {
-    copy_wall_rows(column_pixels, span.top, span.bottom, pixels, dark, [=](int k) {
-      int64_t i = index(k);
-      return i < 0 ? 0 : i > last ? last : i;
-    });
+  bool in_range = to_int32(float(span.top) + t.half - kCentreRow) != INT32_MIN &&
+                  to_int32(float(end) + t.half - kCentreRow) != INT32_MIN &&
+                  texture_row<to_int32>(span.top, t.half, t.scale) != INT32_MIN &&
+                  texture_row<to_int32>(end, t.half, t.scale) != INT32_MIN;
+  if (!in_range || wall_index<to_int32>(t, span.top) < 0 || wall_index<to_int32>(t, end) > t.last) {
+    for (int k = span.top; k < span.bottom; ++k)
+      strip[k] = wall_word(t, std::clamp<int64_t>(wall_index<to_int32>(t, k), 0, t.last), plan.dark);
     return;
   }
   int k = span.top;
   for (; k + kRowBlock <= span.bottom; k += kRowBlock) {
-    int32_t rows[kRowBlock];
-    for (int l = 0; l < kRowBlock; ++l)
-      rows[l] = texture_row<to_int32_in_range>(k + l, half, scale);
-    copy_wall_rows(column_pixels, k, k + kRowBlock, pixels, dark,
-                   [&](int row) { return texture_column + width * rows[row - k]; });
+    int64_t index[kRowBlock];
+    for (int l = 0; l < kRowBlock; ++l) index[l] = wall_index<to_int32_in_range>(t, k + l);
+    for (int l = 0; l < kRowBlock; ++l) strip[k + l] = wall_word(t, index[l], plan.dark);
   }
-  copy_wall_rows(column_pixels, k, span.bottom, pixels, dark, [=](int row) {
-    return texture_column + width * texture_row<to_int32_in_range>(row, half, scale);
-  });
+  for (; k < span.bottom; ++k) strip[k] = wall_word(t, wall_index<to_int32_in_range>(t, k), plan.dark);
+}
+
+ColumnPlan plan_column(const ColumnRules& rules, const PatternFrame& frame, float heading, int i,
+                       uint32_t ms) {
+  const ColumnHit& hit = column_hits[i];
+  WallSlice slice = rules.slice(hit, i, heading, frame, ms);
+  ColumnPlan plan = {wall_span(slice.height), slice.texture_column, nullptr, false};
+  if (rules.draw_walls && plan.span.top < plan.span.bottom) {
+    plan.image = wall_image(hit.cell);
+    plan.dark = rules.darken_close_walls && hit.angle > hit.distance;
+  }
+  return plan;
+}
+
+// True when some row of the column keeps the pixel it had.
+bool keeps_rows(const ColumnRules& rules, const ColumnPlan& plan) {
+  return !rules.fills_cover_their_rows || !rules.fill_above || !rules.fill_below ||
+         (plan.span.top < plan.span.bottom && !plan.image);
+}
+
+// Wall rows (when drawn), then the rows above, then the rows below.
+void draw_column(const ColumnRules& rules, const PatternFrame& frame, int i,
+                 const ColumnPlan& plan, uint32_t* strip) {
+  if (plan.image) draw_wall_rows(strip, plan);
+  if (rules.fill_above) rules.fill_above(strip, i, 0, plan.span.top, frame);
+  if (rules.fill_below) rules.fill_below(strip, i, plan.span.bottom, kFrameHeight, frame);
+}
+
+// Each worker draws its blocks of columns down its own strips.
+thread_local ColumnStrip strips[kStripColumns];
+
+// The columns first .. end - 1: set up, drawn down the strips (which start
+// from the frame's pixels when some row keeps them), then put into the frame.
+void draw_column_block(const ColumnRules& rules, const PatternFrame& frame, float heading,
+                       const uint32_t* readings, int first, int end) {
+  ColumnPlan plans[kStripColumns];
+  bool keeps = false;
+  for (int i = first; i < end; ++i) {
+    plans[i - first] = plan_column(rules, frame, heading, i, readings[i]);
+    keeps = keeps || keeps_rows(rules, plans[i - first]);
+  }
+  if (keeps) frame_to_strips(first, end - first, strips);
+  for (int i = first; i < end; ++i) draw_column(rules, frame, i, plans[i - first], strips[i - first]);
+  strips_to_frame(first, end - first, strips);
 }
 
 void draw_columns(const ColumnRules& rules, float r) {
   PatternFrame frame = pattern_frame(r);
   float heading = camera_record().heading;
-  for (int i = 0; i < kFrameWidth; ++i) {
-    const ColumnHit& hit = column_hits[i];
-    WallSlice slice = rules.slice(hit, i, heading, frame);
-    WallSpan span = wall_span(slice.height);
-    uint32_t* column_pixels = frame_pixels + i;
-    if (rules.draw_walls && span.top < span.bottom) {
-      if (const Image* image = wall_image(hit.cell)) {
-        bool dark = rules.darken_close_walls && hit.angle > hit.distance;
-        draw_wall_rows(column_pixels, span, slice.texture_column, *image, dark);
-      }
-    }
-    if (rules.fill_above) rules.fill_above(column_pixels, i, 0, span.top, frame);
-    if (rules.fill_below) rules.fill_below(column_pixels, i, span.bottom, kFrameHeight, frame);
-  }
+  uint32_t readings[kFrameWidth] = {};
+  if (rules.reads_clock)
+    for (int i = 0; i < kFrameWidth; ++i)
+      if (rules.reads_clock(column_hits[i], frame)) readings[i] = clock_ticks();
+  workers_for(kFrameWidth, kStripColumns, [&](int first, int end) {
+    draw_column_block(rules, frame, heading, readings, first, end);
+  });
 }
 
 float read_scene_clock() { return scene_clock(clock_ticks()); }
 
-WallSlice plain_slice(const ColumnHit& hit, int, float heading, const PatternFrame&) {
+WallSlice plain_slice(const ColumnHit& hit, int, float heading, const PatternFrame&, uint32_t) {
   return {corrected_wall_height(hit, heading), plain_texture_column(hit)};
 }
 
 // The wall breathes column band by column band (25 columns a band) without
 // the cosine correction, and vertical faces sway by up to 5 texture columns.
-WallSlice breathing_slice(const ColumnHit& hit, int column, float, const PatternFrame&) {
-  float s = float(clock_ticks()) * 0.001f;
+// Every column reads the clock.
+bool every_column(const ColumnHit&, const PatternFrame&) { return true; }
+
+WallSlice breathing_slice(const ColumnHit& hit, int column, float, const PatternFrame&,
+                          uint32_t ms) {
+  float s = float(ms) * 0.001f;
   int b = column / 25;
   float reach =
       static_cast<float>(400.0 / std::tan(kSixthPi) - 125.0 * std::cos(double(float(b) + s)));
@@ -202,50 +258,58 @@ WallSlice breathing_slice(const ColumnHit& hit, int column, float, const Pattern
   return slice;
 }
 
-// Horizontal faces slide 10 texture columns a second.
-WallSlice sliding_slice(const ColumnHit& hit, int, float heading, const PatternFrame&) {
+// Horizontal faces slide 10 texture columns a second; they read the clock.
+bool horizontal_face(const ColumnHit& hit, const PatternFrame&) { return !hit.vertical; }
+
+WallSlice sliding_slice(const ColumnHit& hit, int, float heading, const PatternFrame&,
+                        uint32_t ms) {
   WallSlice slice = {corrected_wall_height(hit, heading), plain_texture_column(hit)};
   if (!hit.vertical)
-    slice.texture_column =
-        to_int32(double(hit.hit_x) - 0.01 * double(clock_ticks())) % kTextureTile;
+    slice.texture_column = to_int32(double(hit.hit_x) - 0.01 * double(ms)) % kTextureTile;
   return slice;
 }
 
-// Horizontal faces first ripple slowly while sliding, then swing with r; at
-// r of exactly 340 or 400 they keep the plain column.
-WallSlice rippling_slice(const ColumnHit& hit, int, float heading, const PatternFrame& frame) {
+// Horizontal faces first ripple slowly while sliding, reading the clock,
+// then swing with r; at r of exactly 340 or 400 they keep the plain column.
+bool rippling_face(const ColumnHit& hit, const PatternFrame& frame) {
+  return !hit.vertical && frame.r > 340.0f && frame.r < 400.0f;
+}
+
+WallSlice rippling_slice(const ColumnHit& hit, int, float heading, const PatternFrame& frame,
+                         uint32_t ms) {
   WallSlice slice = {corrected_wall_height(hit, heading), plain_texture_column(hit)};
-  if (hit.vertical) return slice;
-  if (frame.r > 340.0f && frame.r < 400.0f) {
-    double ms = double(clock_ticks());
+  if (rippling_face(hit, frame))
     slice.texture_column =
-        to_int32(0.15 * std::cos(double(hit.hit_y)) + double(hit.hit_x) - 0.001 * ms) %
+        to_int32(0.15 * std::cos(double(hit.hit_y)) + double(hit.hit_x) - 0.001 * double(ms)) %
         kTextureTile;
-  } else if (frame.r > 400.0f) {
+  else if (!hit.vertical && frame.r > 400.0f)
     slice.texture_column =
         to_int32(1.875 * std::sin(double(hit.hit_y)) + double(hit.hit_x) + double(frame.r)) %
         kTextureTile;
-  }
   return slice;
 }
 
 }  // namespace
 
 void draw_columns_intro1() {
-  draw_columns({plain_slice, true, false, fill_solid<kViolet>, fill_ripple_floor}, 0);
+  draw_columns({plain_slice, nullptr, true, false, true, fill_solid<kViolet>, fill_ripple_floor},
+               0);
 }
 
 void draw_columns_intro2() {
-  draw_columns({breathing_slice, true, false, fill_solid<kViolet>, fill_ripple_floor}, 0);
+  draw_columns(
+      {breathing_slice, every_column, true, false, true, fill_solid<kViolet>, fill_ripple_floor},
+      0);
 }
 
 // Opens with the tangent skies over the sine floor and no walls; at r = 117
 // the walls, the sine sky and the banded floor appear. At exactly 117 nothing
-// is drawn, at exactly 112 nothing above the walls.
+// is drawn, at exactly 112 nothing above the walls. The tangent skies and the
+// banded floor leave some of their rows as they were.
 void draw_columns_scene1() {
   float r = read_scene_clock();
   if (r == 117.0f) return;
-  ColumnRules rules = {plain_slice, r > 117.0f, true, nullptr, nullptr};
+  ColumnRules rules = {plain_slice, nullptr, r > 117.0f, true, false, nullptr, nullptr};
   if (r < 112.0f)
     rules.fill_above = fill_tangent_sky;
   else if (r > 112.0f && r < 117.0f)
@@ -257,14 +321,19 @@ void draw_columns_scene1() {
 }
 
 void draw_columns_scene2() {
-  draw_columns({sliding_slice, true, false, fill_solid<kSeaGlass>, fill_solid<kMint>}, 0);
+  draw_columns({sliding_slice, horizontal_face, true, false, true, fill_solid<kSeaGlass>,
+                fill_solid<kMint>},
+               0);
 }
 
 void draw_columns_scene3() {
-  draw_columns({rippling_slice, true, false, fill_solid<kSeaGlass>, fill_solid<kMint>},
+  draw_columns({rippling_slice, rippling_face, true, false, true, fill_solid<kSeaGlass>,
+                fill_solid<kMint>},
                read_scene_clock());
 }
 
 void draw_columns_scene4() {
-  draw_columns({plain_slice, true, false, fill_solid<kViolet>, fill_quarter_ripple_floor}, 0);
+  draw_columns({plain_slice, nullptr, true, false, true, fill_solid<kViolet>,
+                fill_quarter_ripple_floor},
+               0);
 }

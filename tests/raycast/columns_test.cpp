@@ -299,10 +299,11 @@ TEST_F(Columns, SceneFourQuarterRippleFloor) {
 }
 
 // The patterns evaluated pixel by pixel the way their formulas read, with the
-// library's tan, atan and sin, to hold the fast patterns to.
+// library's tan, atan and sin, to hold the fast patterns to. Like them, they
+// draw down a strip: one column's 900 rows one after the other.
 namespace direct {
 
-uint32_t* pixel(uint32_t* column_pixels, int row) { return column_pixels + size_t(row) * 1600; }
+uint32_t* pixel(uint32_t* strip, int row) { return strip + row; }
 
 int32_t ripple(int i, int j, int m) {
   return to_int32(std::tan(double(i / (j + 1) + 1)) * 100.0 - std::atan(double(m)) * 40.0);
@@ -392,14 +393,14 @@ TEST(Patterns, EqualTheirFormulasPixelForPixel) {
         for (int i = 0; i < kFrameWidth; ++i) {
           int first = c.sky ? 0 : varied ? (i * 7919) % 901 : 0;
           int end = c.sky ? (varied ? (i * 104729) % 451 : 450) : (varied ? 900 - i % 8 : 900);
-          c.fast(fast.data() + i, i, first, end, frame);
-          c.direct(expected.data() + i, i, first, end, r);
+          c.fast(fast.data() + size_t(i) * kFrameHeight, i, first, end, frame);
+          c.direct(expected.data() + size_t(i) * kFrameHeight, i, first, end, r);
         }
         size_t mismatch = 0;
         while (mismatch < kFramePixelCount && fast[mismatch] == expected[mismatch]) ++mismatch;
         ASSERT_EQ(mismatch, kFramePixelCount)
             << c.name << " at r = " << r << (varied ? ", varied rows" : "") << ": pixel ("
-            << mismatch % 1600 << ", " << mismatch / 1600 << ") is " << std::hex << fast[mismatch]
+            << mismatch / 900 << ", " << mismatch % 900 << ") is " << std::hex << fast[mismatch]
             << ", formula gives " << expected[mismatch];
       }
 }

@@ -1,0 +1,18 @@
+// The thread counts every frame benchmark runs with: one thread, and one
+// thread per core (argument 0). Time is the wall clock's; CPU time is that of
+// every thread of the process, so the two runs compare as work and as latency.
+#pragma once
+#include <benchmark/benchmark.h>
+
+#include "common/workers.h"
+
+inline void one_and_all_threads(benchmark::internal::Benchmark* b) {
+  b->ArgName("threads")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+  b->UseRealTime()->MeasureProcessCPUTime();
+}
+
+// Sets the pool for the run's argument; restores the default when it ends.
+struct BenchThreads {
+  explicit BenchThreads(const benchmark::State& state) { workers_set_threads(int(state.range(0))); }
+  ~BenchThreads() { workers_set_threads(0); }
+};

@@ -1,0 +1,78 @@
+// The arithmetic behind the generated skies and floors, made cheap: tables of
+// the tangents and arctangents of whole numbers, division by a row number
+// through its reciprocal, a fast sine that leaves the close calls to the C
+// library, and the sky's tangents remembered per diagonal. Each function
+// gives exactly what its formula gives in double precision with the library.
+#pragma once
+#include <cmath>
+#include <cstdint>
+
+#include "common/framebuffer.h"
+#include "common/numeric.h"
+
+constexpr int kTangentArguments = kFrameWidth;     // n = 1..1600
+constexpr int kArctangentArguments = kFrameHeight;  // m = 0..899
+constexpr int kSineSteps = 128;                     // steps of pi/64 around the circle
+constexpr int kSkyRows = 450;                       // sky indices k = 0..449
+constexpr int kSkyDiagonals = 5 * (kSkyRows - 1) + kFrameWidth;  // 5k - i + 1599, 0..3844
+
+struct PatternTables {
+  double tan_hundred[kTangentArguments];    // index n - 1 for n = 1..1600: tan(n) x 100
+  double atan_forty[kArctangentArguments];  // index m = 0..899: atan(m) x 40
+  uint64_t reciprocal[kFrameHeight];        // index j = 0..899: floor(2^32 / (j + 1)) + 1
+  double step_sine[kSineSteps];             // index n = 0..127: 50 sin(n pi/64)
+  double step_cosine[kSineSteps];           // index n = 0..127: 50 cos(n pi/64)
+};
+extern PatternTables pattern_tables;
+
+// Fills the tables on the first call; call before drawing, from one thread.
+void prepare_pattern_tables();
+
+// tan(n) x 100, for n = 1..1600.
+inline double hundred_tan(int n) { return pattern_tables.tan_hundred[n - 1]; }
+
+// atan(m) x 40, for m = 0..899.
+inline double forty_atan(int m) { return pattern_tables.atan_forty[m]; }
+
+// i / (j + 1) for columns i = 0..1599 and rows j = 0..899, without a
+// division: (i x m) >> 32 with m = floor(2^32 / (j + 1)) + 1 equals the
+// quotient whenever i x (j + 1) < 2^32.
+inline int column_over_row(int i, int j) {
+  return int((uint64_t(i) * pattern_tables.reciprocal[j]) >> 32);
+}
+
+// pi/64 in two parts: the high part has 33 significant bits, so n x high is
+// exact for |n| < 2^20.
+constexpr double kSineStepHigh = 0x1.921fb544p-5;
+constexpr double kSineStepLow = 0x1.0b4611a626331p-39;
+constexpr double kSineStepsPerRadian = 0x1.45f306dc9c883p+4;  // 64/pi
+constexpr double kRoundingShift = 0x1.8p52;  // adding and subtracting it rounds to an integer
+constexpr double kFastSineLimit = 1e4;       // radians; beyond it the library decides
+constexpr double kFastSineMargin = 1e-9;     // on 50 sin(u)
+
+// 50 sin(u), truncated toward zero. 50 sin(n pi/64 + h), |h| <= pi/128, is
+// put together from the tables and short series in h to within 1e-10;
+// wherever that error could reach a truncation step (the values within the
+// margin truncate differently) the library's sine decides. Below the limit n
+// stays within 2^18, so it converts without the range test.
+inline int32_t fifty_sine(float u) {
+  double x = double(u);
+  if (std::fabs(x) < kFastSineLimit) {
+    double n = (x * kSineStepsPerRadian + kRoundingShift) - kRoundingShift;
+    double h = (x - n * kSineStepHigh) - n * kSineStepLow;
+    int step = to_int32_in_range(n) & (kSineSteps - 1);
+    double h2 = h * h;
+    double sin_h = h + h * h2 * (-1.0 / 6.0 + h2 * (1.0 / 120.0));
+    double cos_h = 1.0 + h2 * (-0.5 + h2 * (1.0 / 24.0));
+    double fifty_s =
+        pattern_tables.step_sine[step] * cos_h + pattern_tables.step_cosine[step] * sin_h;
+    int32_t low = to_int32_in_range(fifty_s - kFastSineMargin);
+    if (low == to_int32_in_range(fifty_s + kFastSineMargin)) return low;
+  }
+  return to_int32(50.0 * std::sin(x));
+}
+
+// 2 tan(angle), truncated toward zero, remembered in the calling thread's slot
+// `diagonal` (0..3844) of the sky, where neighbouring pixels often repeat the
+// very same angle.
+int32_t twice_tangent(double angle, int diagonal);
