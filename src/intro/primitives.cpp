@@ -19,17 +19,18 @@ bool inside_frame(int64_t x, int64_t y) {
 }  // namespace
 
 // Columns x to x + w and rows y to y + h, both ends included; the bounds are
-// widened to 64 bits so that no sum of two ints can overflow.
+// widened to 64 bits so that no sum of two ints can overflow. Every pixel
+// gets the one colour, so the block is filled along its rows.
 void fill_rect(int x, int y, int w, int h, uint32_t colour) {
   if (w < 0 || h < 0) return;
   int64_t first_col = std::max<int64_t>(x, 0);
   int64_t last_col = std::min<int64_t>(int64_t(x) + w, kFrameWidth - 1);
   int64_t first_row = std::max<int64_t>(y, 0);
   int64_t last_row = std::min<int64_t>(int64_t(y) + h, kFrameHeight - 1);
-  for (int64_t col = first_col; col <= last_col; ++col) {
-    uint32_t* pixel = frame_pixels + first_row * kFrameWidth + col;
-    for (int64_t row = first_row; row <= last_row; ++row, pixel += kFrameWidth) *pixel = colour;
-  }
+  if (first_col > last_col) return;
+  for (int64_t row = first_row; row <= last_row; ++row)
+    fill_pixels(frame_pixels + row * kFrameWidth + first_col, size_t(last_col - first_col + 1),
+                colour);
 }
 
 // A digital differential analyser in float: n steps of (dx / n, dy / n), each

@@ -107,9 +107,6 @@ const Image* wall_image(int32_t cell) {
   return image;
 }
 
-// Alpha kept, each colour byte halved and rounded down.
-inline uint32_t darken(uint32_t p) { return (p & 0xFF000000u) | ((p >> 1) & 0x007F7F7Fu); }
-
 // Screen row k's row of the picture: the distance in pixels from the
 // unclipped top of the wall, stretched by scale (picture rows per pixel).
 // Never decreasing in k while both conversions stay in range.
@@ -129,16 +126,19 @@ struct WallTexture {
   float scale;
 };
 
-// The linear index of the picture word that wall row k shows.
-template <int32_t (*truncate)(double)>
-inline int64_t wall_index(const WallTexture& t, int k) {
-  return t.column + t.width * texture_row<truncate>(k, t.half, t.scale);
+// The linear index of the picture word that wall row k shows. Index is
+// int64_t where the texture row may overflow, int32_t where the row has
+// been shown to lie inside the picture's buffer (which has fewer than 2^30
+// words), so that a block of rows fits a vector register.
+template <typename Index, int32_t (*truncate)(double)>
+inline Index wall_index(const WallTexture& t, int k) {
+  return Index(t.column) + Index(t.width) * Index(texture_row<truncate>(k, t.half, t.scale));
 }
 
-inline uint32_t wall_word(const WallTexture& t, int64_t index, bool dark) {
+inline uint32_t wall_word(const WallTexture& t, int64_t index) {
   uint32_t p;
   std::memcpy(&p, t.pixels + index * 4, 4);
-  return dark ? darken(p) : p;
+  return p;
 }
 
 // Wall rows whose picture indices are worked out together, a block the
@@ -152,28 +152,40 @@ constexpr int kRowBlock = 8;
 // outside it. The index never decreases down the column: when the first and
 // last rows convert in range and their indices lie inside the buffer, so do
 // every row's, and the rows are copied without range tests or clamp.
-void draw_wall_rows(uint32_t* strip, const ColumnPlan& plan) {
-  const WallSpan& span = plan.span;
-  const Image& image = *plan.image;
-  WallTexture t = {image.pixels,        image.width, int64_t(image.pixels_size / 4) - 1,
-                   plan.texture_column, span.half,   float(image.height) / span.height};
+void copy_wall_rows(uint32_t* strip, const WallSpan& span, const WallTexture& t) {
   int end = span.bottom - 1;
   bool in_range = to_int32(float(span.top) + t.half - kCentreRow) != INT32_MIN &&
                   to_int32(float(end) + t.half - kCentreRow) != INT32_MIN &&
                   texture_row<to_int32>(span.top, t.half, t.scale) != INT32_MIN &&
                   texture_row<to_int32>(end, t.half, t.scale) != INT32_MIN;
-  if (!in_range || wall_index<to_int32>(t, span.top) < 0 || wall_index<to_int32>(t, end) > t.last) {
+  if (!in_range || wall_index<int64_t, to_int32>(t, span.top) < 0 ||
+      wall_index<int64_t, to_int32>(t, end) > t.last) {
     for (int k = span.top; k < span.bottom; ++k)
-      strip[k] = wall_word(t, std::clamp<int64_t>(wall_index<to_int32>(t, k), 0, t.last), plan.dark);
+      strip[k] = wall_word(t, std::clamp<int64_t>(wall_index<int64_t, to_int32>(t, k), 0, t.last));
     return;
   }
   int k = span.top;
   for (; k + kRowBlock <= span.bottom; k += kRowBlock) {
-    int64_t index[kRowBlock];
-    for (int l = 0; l < kRowBlock; ++l) index[l] = wall_index<to_int32_in_range>(t, k + l);
-    for (int l = 0; l < kRowBlock; ++l) strip[k + l] = wall_word(t, index[l], plan.dark);
+    int32_t index[kRowBlock];
+    for (int l = 0; l < kRowBlock; ++l) index[l] = wall_index<int32_t, to_int32_in_range>(t, k + l);
+    for (int l = 0; l < kRowBlock; ++l) strip[k + l] = wall_word(t, index[l]);
   }
-  for (; k < span.bottom; ++k) strip[k] = wall_word(t, wall_index<to_int32_in_range>(t, k), plan.dark);
+  for (; k < span.bottom; ++k) strip[k] = wall_word(t, wall_index<int32_t, to_int32_in_range>(t, k));
+}
+
+// Alpha kept, each colour byte halved and rounded down.
+void darken_rows(uint32_t* strip, int first, int end) {
+  for (int k = first; k < end; ++k)
+    strip[k] = (strip[k] & 0xFF000000u) | ((strip[k] >> 1) & 0x007F7F7Fu);
+}
+
+void draw_wall_rows(uint32_t* strip, const ColumnPlan& plan) {
+  const WallSpan& span = plan.span;
+  const Image& image = *plan.image;
+  WallTexture t = {image.pixels,        image.width, int64_t(image.pixels_size / 4) - 1,
+                   plan.texture_column, span.half,   float(image.height) / span.height};
+  copy_wall_rows(strip, span, t);
+  if (plan.dark) darken_rows(strip, span.top, span.bottom);
 }
 
 ColumnPlan plan_column(const ColumnRules& rules, const PatternFrame& frame, float heading, int i,

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "common/numeric.h"
+#include "common/workers.h"
 #include "raycast/camera.h"
 
 // Cell value by row (y cell) and column (x cell), row-major; 0 is open space,
@@ -133,10 +134,31 @@ void cast_ray(int column, float angle) {
                          hit.cell};
 }
 
+namespace {
+
+constexpr int kRayBlock = 64;  // columns a worker casts at a time
+
+// index column 0..1599: atan((column - 800) / projection_distance), the
+// column's angle off the heading in radians.
+struct ColumnAngles {
+  double offset[kFrameWidth];
+};
+
+ColumnAngles column_angles() {
+  ColumnAngles angles;
+  for (int i = 0; i < kFrameWidth; ++i)
+    angles.offset[i] = std::atan((i - kFrameWidth / 2) / projection_distance);
+  return angles;
+}
+
+}  // namespace
+
+// Each column's ray depends on the camera alone, so the columns are shared
+// among the worker pool.
 void cast_all_rays() {
+  static const ColumnAngles angles = column_angles();
   double heading = camera_record().heading;
-  for (int i = 0; i < kFrameWidth; ++i) {
-    double offset = std::atan((i - kFrameWidth / 2) / projection_distance);
-    cast_ray(i, static_cast<float>(offset + heading));
-  }
+  workers_for(kFrameWidth, kRayBlock, [heading](int first, int end) {
+    for (int i = first; i < end; ++i) cast_ray(i, static_cast<float>(angles.offset[i] + heading));
+  });
 }

@@ -9,6 +9,7 @@
 #include "common/framebuffer.h"
 #include "common/image_table.h"
 #include "common/numeric.h"
+#include "common/workers.h"
 #include "png/image.h"
 #include "raycast/camera.h"
 #include "raycast/world.h"
@@ -130,31 +131,69 @@ void draw_row(uint32_t* out, const uint8_t* pixels, int64_t words, int64_t row_s
     }
 }
 
+// One billboard ready to draw: its picture, where it lands and the columns
+// it shows in.
+struct Billboard {
+  const Image* picture;
+  Projection p;
+  DrawnColumns cols;
+  float row_scale;  // picture rows per screen row
+  int64_t words;    // 32-bit words in the picture's buffer
+};
+
+// The frame's billboards in drawing order, set up before their rows are
+// shared among the worker pool.
+struct BillboardList {
+  int count;
+  Billboard entries[kSpriteCount];
+};
+BillboardList billboards;
+
+constexpr int kRowsPerBlock = 30;  // screen rows a worker draws at a time, 900 / 30 blocks
+
+// A sample whose linear index falls outside the picture's buffer is not
+// written; a billboard whose size or edges lie beyond the 32-bit range (a
+// sprite almost at the eye) draws nothing.
+bool prepare_billboard(const Sprite& entry, const BillboardStyle& style, Billboard& out) {
+  out.picture = sprite_picture(entry.image);
+  if (!out.picture) return false;
+  out.p = project(entry, style);
+  const Projection& p = out.p;
+  if (!fits_int32(p.size) || !fits_int32(p.left) || !fits_int32(p.right)) return false;
+  float kx = texture_scale(style.width, style.sprite_time, p.width, out.picture->width);
+  collect_columns(p, entry.distance, kx, style.column_masks, out.cols);
+  out.words = out.picture->pixels_size / 4;
+  out.row_scale = float(out.picture->height) / p.size;
+  return out.cols.runs > 0;
+}
+
+// The billboard's screen rows first .. end - 1, along the rows.
+void draw_billboard_rows(const Billboard& b, int32_t first, int32_t end) {
+  const Projection& p = b.p;
+  for (int32_t r = std::max({to_int32(p.top), kFirstRow, first}); r < end && float(r) < p.bottom;
+       ++r) {
+    int32_t ty = to_int32(float(to_int32((float(r) + p.half) - kCentreRow)) * b.row_scale);
+    int64_t row_start = int64_t(ty) * b.picture->width;
+    uint32_t* out = frame_pixels + size_t(r) * kFrameWidth;
+    if (row_start + b.cols.lowest >= 0 && row_start + b.cols.highest < b.words)
+      draw_row<false>(out, b.picture->pixels, b.words, row_start, b.cols);
+    else
+      draw_row<true>(out, b.picture->pixels, b.words, row_start, b.cols);
+  }
+}
+
 }  // namespace
 
 // Rows are walked outside the columns so that the framebuffer is written
 // along its rows; a billboard writes each pixel at most once, so the order
-// leaves the same picture. A sample whose linear index falls outside the
-// picture's buffer is not written; a billboard whose size or edges lie
-// beyond the 32-bit range (a sprite almost at the eye) draws nothing.
-void draw_billboard(const Sprite& entry, const BillboardStyle& style) {
-  const Image* picture = sprite_picture(entry.image);
-  if (!picture) return;
-  Projection p = project(entry, style);
-  if (!fits_int32(p.size) || !fits_int32(p.left) || !fits_int32(p.right)) return;
-  float kx = texture_scale(style.width, style.sprite_time, p.width, picture->width);
-  DrawnColumns cols;
-  collect_columns(p, entry.distance, kx, style.column_masks, cols);
-  if (cols.runs == 0) return;
-  int64_t words = picture->pixels_size / 4;
-  float row_scale = float(picture->height) / p.size;
-  for (int32_t r = std::max(to_int32(p.top), kFirstRow); float(r) < p.bottom; ++r) {
-    int32_t ty = to_int32(float(to_int32((float(r) + p.half) - kCentreRow)) * row_scale);
-    int64_t row_start = int64_t(ty) * picture->width;
-    uint32_t* out = frame_pixels + size_t(r) * kFrameWidth;
-    if (row_start + cols.lowest >= 0 && row_start + cols.highest < words)
-      draw_row<false>(out, picture->pixels, words, row_start, cols);
-    else
-      draw_row<true>(out, picture->pixels, words, row_start, cols);
-  }
+// leaves the same picture. Blocks of rows are shared among the worker pool,
+// each drawing every billboard, farthest first, over its own rows.
+void draw_billboards(const Sprite* list, int n, const BillboardStyle& style) {
+  billboards.count = 0;
+  for (int k = 0; k < n; ++k)
+    if (prepare_billboard(list[k], style, billboards.entries[billboards.count])) ++billboards.count;
+  if (billboards.count == 0) return;
+  workers_for(kFrameHeight, kRowsPerBlock, [](int first, int end) {
+    for (int k = 0; k < billboards.count; ++k) draw_billboard_rows(billboards.entries[k], first, end);
+  });
 }

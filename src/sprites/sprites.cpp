@@ -58,10 +58,6 @@ int visible_far_to_near(Sprite list[kSpriteCount]) {
   return n;
 }
 
-void draw_listed(const Sprite* list, int n, const BillboardStyle& style) {
-  for (int k = 0; k < n; ++k) draw_billboard(list[k], style);
-}
-
 // Scene 2's tint per screen column: bands of 20 columns, band k masking with
 // 0xFF3315A9 / k less a slow flicker; band 1 overflows the 32-bit range and
 // so masks with 0x80000000. Band 0 has no quotient and leaves words as read.
@@ -148,7 +144,7 @@ void draw_sprites_scene1() {
   Sprite list[kSpriteCount];
   int n = 0;
   float t = move_and_collect_scene1(list, &n);
-  draw_listed(list, n, {WIDTH_PLAIN, t, nullptr});
+  draw_billboards(list, n, {WIDTH_PLAIN, t, nullptr});
 }
 
 void step_sprites_scene1() {
@@ -171,7 +167,7 @@ void draw_sprites_scene2() {
   if (t == kBandTime) return;
   uint32_t masks[kFrameWidth];
   if (t > kBandTime) fill_band_masks(t, masks);
-  draw_listed(list, n, {WIDTH_STRETCHED, t, t > kBandTime ? masks : nullptr});
+  draw_billboards(list, n, {WIDTH_STRETCHED, t, t > kBandTime ? masks : nullptr});
 }
 
 // Narrow billboards whose width swings with each sprite's own phase, its y.
@@ -179,15 +175,14 @@ void draw_sprites_scene3() {
   float t = read_sprite_time();
   Sprite list[kSpriteCount];
   int n = visible_far_to_near(list);
-  for (int k = 0; k < n; ++k) {
+  for (int k = 0; k < n; ++k)
     list[k].wobble = static_cast<float>(std::cos(double(list[k].y + t)) * 7.3);
-    draw_billboard(list[k], {WIDTH_PULSING, t, nullptr});
-  }
+  draw_billboards(list, n, {WIDTH_PULSING, t, nullptr});
 }
 
 void draw_sprites_scene4() {
   float t = read_sprite_time();
   Sprite list[kSpriteCount];
   int n = visible_far_to_near(list);
-  draw_listed(list, n, {WIDTH_PLAIN, t, nullptr});
+  draw_billboards(list, n, {WIDTH_PLAIN, t, nullptr});
 }

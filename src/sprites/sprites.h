@@ -42,4 +42,5 @@ struct BillboardStyle {
   float sprite_time;
   const uint32_t* column_masks;  // 1600 masks, or null for words unchanged
 };
-void draw_billboard(const Sprite& entry, const BillboardStyle& style);
+// Draws the listed billboards in list order (farthest first).
+void draw_billboards(const Sprite* list, int n, const BillboardStyle& style);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Whole-show captures with demo-capture at 2 frames a second of show time:
-# two runs give identical frame hashes and identical PNG bytes, and one frame
+# two runs give identical frame hashes and identical PNG bytes, runs on 1 and
+# 3 threads give the same frames as one thread per core, and one frame
 # of every window (intro words, both fly-throughs, the black gaps, each scene)
 # matches its golden hash.
 #
@@ -45,6 +46,18 @@ if ! head -n "$(wc -l < "$work/run2.txt")" "$work/hashes1.txt" | cmp -s - "$work
   echo "two captures of the same frames differ"
   status=1
 fi
+
+# The frames do not depend on how many threads draw them: the whole show on
+# one thread and on three equals the run above (one thread per core).
+for threads in 1 3; do
+  "$capture" --data "$data" --fps 2 --hashes --quiet --threads "$threads" 2>/dev/null |
+    grep '^frame ' > "$work/threads$threads.txt" || true
+  first=$(diff "$work/hashes1.txt" "$work/threads$threads.txt" | grep -m1 '^[<>] frame' || true)
+  if [ -n "$first" ] || [ ! -s "$work/threads$threads.txt" ]; then
+    echo "whole show on $threads thread(s) differs, first at: ${first:-no frames}"
+    status=1
+  fi
+done
 
 "$capture" --data "$data" --fps 5 --frame "$work/a.png" --at-t 205 --quiet >/dev/null 2>&1
 "$capture" --data "$data" --fps 5 --frame "$work/b.png" --at-t 205 --quiet >/dev/null 2>&1
