@@ -1,6 +1,7 @@
 // One representative frame of each column renderer's window: the camera where
 // its path is then, the frame's rays cast, the clock held at that moment, and
-// a 64 x 64 picture in every wall slot.
+// a 64 x 64 picture in every wall slot. Each frame is cleared first, as the
+// show's frames are.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -50,7 +51,9 @@ void Columns(benchmark::State& state, void (*draw)(), uint32_t ms, float x, floa
   clock_use_virtual(ms);
   BenchThreads threads(state);
   for (auto _ : state) {
+    framebuffer_clear();
     draw();
+    framebuffer_settle();
     benchmark::DoNotOptimize(frame.data());
     benchmark::ClobberMemory();
   }

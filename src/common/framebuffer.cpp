@@ -14,6 +14,8 @@ namespace {
 
 constexpr int kClearRows = 30;  // rows a worker clears at a time, 900 / 30 blocks
 
+bool clear_waiting = false;  // set and cleared by the drawing thread only
+
 typedef uint32_t Words __attribute__((vector_size(16)));
 
 inline Words load_words(const uint32_t* p) {
@@ -48,7 +50,13 @@ void fill_pixels(uint32_t* p, size_t count, uint32_t colour) {
   for (; k < count; ++k) p[k] = colour;
 }
 
-void framebuffer_clear() {
+void framebuffer_clear() { clear_waiting = true; }
+
+void framebuffer_all_drawn() { clear_waiting = false; }
+
+void framebuffer_settle() {
+  if (!clear_waiting) return;
+  clear_waiting = false;
   workers_for(kFrameHeight, kClearRows, [](int first, int end) {
     fill_pixels(frame_pixels + size_t(first) * kFrameWidth, size_t(end - first) * kFrameWidth,
                 kFrameClearColour);
@@ -58,6 +66,10 @@ void framebuffer_clear() {
 // Whole squares where four columns remain (900 rows are 225 squares high),
 // single pixels for the rest.
 void frame_to_strips(int first, int count, ColumnStrip* strips) {
+  if (clear_waiting) {
+    fill_pixels(strips[0], size_t(count) * kFrameHeight, kFrameClearColour);
+    return;
+  }
   int whole = count - count % 4;
   for (int row = 0; row < kFrameHeight; row += 4)
     for (int c = 0; c < whole; c += 4)

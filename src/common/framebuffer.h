@@ -16,8 +16,16 @@ constexpr uint32_t kFrameClearColour = 0xFF000000;    // opaque black
 // tools may point it at a buffer of their own.
 extern uint32_t* frame_pixels;
 
-// The whole frame to opaque black, shared among the worker pool.
+// The whole frame to opaque black. The fill waits until something draws
+// over part of the frame or the frame is done (framebuffer_settle): a frame
+// whose first renderer writes every pixel is never filled black at all.
 void framebuffer_clear();
+// Carries out a waiting clear, shared among the worker pool. Every drawing
+// that writes only part of the frame calls it first, and the frame's owner
+// once the frame is drawn.
+void framebuffer_settle();
+// Tells a waiting clear that every pixel has been written since.
+void framebuffer_all_drawn();
 
 // count pixels from p on to colour, four at a time.
 void fill_pixels(uint32_t* p, size_t count, uint32_t colour);
@@ -30,6 +38,6 @@ constexpr int kStripColumns = 16;
 using ColumnStrip = uint32_t[kFrameHeight];
 
 // Columns first .. first + count - 1 (count 1..16, inside the frame) from the
-// frame into strips 0 .. count - 1, and back.
+// frame into strips 0 .. count - 1 (black while a clear waits), and back.
 void frame_to_strips(int first, int count, ColumnStrip* strips);
 void strips_to_frame(int first, int count, const ColumnStrip* strips);

@@ -28,6 +28,7 @@ void fill_rect(int x, int y, int w, int h, uint32_t colour) {
   int64_t first_row = std::max<int64_t>(y, 0);
   int64_t last_row = std::min<int64_t>(int64_t(y) + h, kFrameHeight - 1);
   if (first_col > last_col) return;
+  framebuffer_settle();
   for (int64_t row = first_row; row <= last_row; ++row)
     fill_pixels(frame_pixels + row * kFrameWidth + first_col, size_t(last_col - first_col + 1),
                 colour);
@@ -45,6 +46,7 @@ void draw_line(int x0, int y0, int x1, int y1) {
   float step_y = float(dy) / float(n);
   float x = float(x0);
   float y = float(y0);
+  framebuffer_settle();
   for (int64_t k = 0; k < n; ++k) {
     int32_t col = to_int32(std::round(double(x)));
     int32_t row = to_int32(std::round(double(y)));

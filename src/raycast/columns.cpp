@@ -242,6 +242,7 @@ void draw_columns(const ColumnRules& rules, float r) {
   workers_for(kFrameWidth, kStripColumns, [&](int first, int end) {
     draw_column_block(rules, frame, heading, readings, first, end);
   });
+  framebuffer_all_drawn();
 }
 
 float read_scene_clock() { return scene_clock(clock_ticks()); }

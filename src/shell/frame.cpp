@@ -69,6 +69,7 @@ float draw_frame() {
   framebuffer_clear();
   float t = timeline_position(ticks);
   dispatch_scenes(t);
+  framebuffer_settle();
   return t;
 }
 

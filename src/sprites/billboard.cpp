@@ -193,6 +193,7 @@ void draw_billboards(const Sprite* list, int n, const BillboardStyle& style) {
   for (int k = 0; k < n; ++k)
     if (prepare_billboard(list[k], style, billboards.entries[billboards.count])) ++billboards.count;
   if (billboards.count == 0) return;
+  framebuffer_settle();
   workers_for(kFrameHeight, kRowsPerBlock, [](int first, int end) {
     for (int k = 0; k < billboards.count; ++k) draw_billboard_rows(billboards.entries[k], first, end);
   });
