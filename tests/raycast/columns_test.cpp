@@ -11,6 +11,7 @@
 #include "common/framebuffer.h"
 #include "common/image_table.h"
 #include "common/numeric.h"
+#include "common/workers.h"
 #include "platform/clock.h"
 #include "png/image.h"
 #include "raycast/camera.h"
@@ -403,6 +404,63 @@ TEST(Patterns, EqualTheirFormulasPixelForPixel) {
             << mismatch / 900 << ", " << mismatch % 900 << ") is " << std::hex << fast[mismatch]
             << ", formula gives " << expected[mismatch];
       }
+}
+
+}  // namespace
+
+namespace {
+
+// The rays and every column renderer give the same frame on one thread and
+// on three, with the clock advancing on every reading so that the per-column
+// readings of intro 2 and scenes 2 and 3 show their order.
+TEST(ColumnThreads, FramesAndReadingsDoNotDependOnTheThreadCount) {
+  TestPicture pictures[] = {TestPicture(0), TestPicture(4), TestPicture(8), TestPicture(14)};
+  ScopedFramebuffer frame;
+  struct Run {
+    void (*draw)();
+    uint32_t ms;
+    float x, y, heading;
+  };
+  const Run runs[] = {
+      {draw_columns_intro1, 12000, 600, 587, 5.27f},
+      {draw_columns_intro2, 18000, 600, 571.5f, 4.0f},
+      {draw_columns_scene1, 24000, 106.6f, 400, kFacingRowZero},
+      {draw_columns_scene1, 40000, 100.5f, 400, kFacingRowZero},
+      {draw_columns_scene2, 60000, 700, 300, kFacingRowZero},
+      {draw_columns_scene3, 90000, 1305, 366, 1.5707964f},
+      {draw_columns_scene4, 116000, 147, 1015.7f, kFacingRowZero},
+  };
+  for (const Run& run : runs) {
+    std::vector<uint32_t> frames[2];
+    std::vector<ColumnHit> hits[2];
+    uint32_t readings[2];
+    for (int k = 0; k < 2; ++k) {
+      workers_set_threads(k == 0 ? 1 : 3);
+      camera_reset();
+      camera_record().x = run.x;
+      camera_record().y = run.y;
+      camera_record().heading = run.heading;
+      cast_all_rays();
+      hits[k].assign(column_hits, column_hits + kFrameWidth);
+      clock_use_virtual(run.ms, 1);
+      clock_reset_stats();
+      frame.pixels.assign(kFramePixelCount, kFrameClearColour);
+      run.draw();
+      readings[k] = clock_stats().readings;
+      frames[k] = frame.pixels;
+    }
+    for (int i = 0; i < kFrameWidth; ++i) {
+      const ColumnHit &a = hits[0][size_t(i)], &b = hits[1][size_t(i)];
+      ASSERT_TRUE(a.angle == b.angle && a.hit_x == b.hit_x && a.hit_y == b.hit_y &&
+                  a.distance == b.distance && a.vertical == b.vertical && a.cell == b.cell)
+          << run.ms << ", column " << i;
+    }
+    EXPECT_EQ(readings[0], readings[1]) << run.ms;
+    EXPECT_TRUE(frames[0] == frames[1]) << run.ms;
+  }
+  workers_set_threads(0);
+  clock_use_real();
+  camera_reset();
 }
 
 }  // namespace

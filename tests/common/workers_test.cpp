@@ -1,0 +1,35 @@
+// The worker pool: every item of a range is handed out exactly once, in
+// blocks of the size asked for, whatever the number of threads.
+#include "common/workers.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <vector>
+
+namespace {
+
+TEST(Workers, EveryItemOnceInBlocksForAnyThreadCount) {
+  struct Case {
+    int count, block;
+  };
+  for (int threads : {1, 2, 3, 7}) {
+    workers_set_threads(threads);
+    EXPECT_EQ(workers_threads(), threads);
+    for (Case c : {Case{1600, 16}, Case{900, 30}, Case{10, 64}, Case{0, 8}, Case{101, 4}}) {
+      std::vector<std::atomic<int>> seen(size_t(c.count));
+      std::atomic<int> wrong_blocks{0};
+      workers_for(c.count, c.block, [&](int first, int end) {
+        if (first % c.block != 0 || end - first > c.block || end > c.count) ++wrong_blocks;
+        for (int i = first; i < end; ++i) ++seen[size_t(i)];
+      });
+      for (int i = 0; i < c.count; ++i)
+        ASSERT_EQ(seen[size_t(i)], 1) << threads << " threads, item " << i << " of " << c.count;
+      EXPECT_EQ(wrong_blocks, 0);
+    }
+  }
+  workers_set_threads(0);
+  EXPECT_GE(workers_threads(), 1);
+}
+
+}  // namespace
