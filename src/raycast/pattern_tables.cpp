@@ -1,4 +1,4 @@
-// The tables and the tangent memo of the generated patterns.
+// The tables of the generated patterns.
 #include "raycast/pattern_tables.h"
 
 #include <cmath>
@@ -8,14 +8,6 @@ PatternTables pattern_tables;
 namespace {
 
 bool tables_ready = false;
-
-// The sky's tangents by diagonal; each slot keeps the last angle seen. A
-// zeroed slot holds angle 0, whose value is 0, so the memo needs no set-up.
-struct TangentMemo {
-  double angle[kSkyDiagonals];
-  int32_t value[kSkyDiagonals];
-};
-thread_local TangentMemo tangent_memo;
 
 }  // namespace
 
@@ -32,13 +24,4 @@ void prepare_pattern_tables() {
     t.step_cosine[n] = 50.0 * std::cos(step);
   }
   tables_ready = true;
-}
-
-int32_t twice_tangent(double angle, int diagonal) {
-  TangentMemo& memo = tangent_memo;
-  if (memo.angle[diagonal] != angle) {
-    memo.angle[diagonal] = angle;
-    memo.value[diagonal] = to_int32(2.0 * std::tan(angle));
-  }
-  return memo.value[diagonal];
 }

@@ -5,6 +5,7 @@
 // gives exactly what its formula gives in double precision with the library.
 #pragma once
 #include <cmath>
+#include <cmath>
 #include <cstdint>
 
 #include "common/framebuffer.h"
@@ -72,7 +73,23 @@ inline int32_t fifty_sine(float u) {
   return to_int32(50.0 * std::sin(x));
 }
 
+// The sky's tangents by diagonal, one memo per thread; each slot keeps the
+// last angle seen. A zeroed slot holds angle 0, whose value is 0, so the memo
+// needs no set-up.
+struct TangentMemo {
+  double angle[kSkyDiagonals];
+  int32_t value[kSkyDiagonals];
+};
+inline thread_local TangentMemo tangent_memo;
+
 // 2 tan(angle), truncated toward zero, remembered in the calling thread's slot
 // `diagonal` (0..3844) of the sky, where neighbouring pixels often repeat the
 // very same angle.
-int32_t twice_tangent(double angle, int diagonal);
+inline int32_t twice_tangent(double angle, int diagonal) {
+  TangentMemo& memo = tangent_memo;
+  if (memo.angle[diagonal] != angle) {
+    memo.angle[diagonal] = angle;
+    memo.value[diagonal] = to_int32(2.0 * std::tan(angle));
+  }
+  return memo.value[diagonal];
+}
