@@ -1,6 +1,8 @@
 // The column pipeline shared by the six renderers: wall height, its rows on
 // screen, the texture column, the wall's picture and its rows, then the fills
 // above and below. Each renderer is a set of rules that varies the small parts.
+// Blocks of 16 columns are shared among the worker pool and drawn down strips
+// that then go into the frame along its rows.
 #include "raycast/columns.h"
 
 #include <algorithm>

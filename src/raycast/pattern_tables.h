@@ -5,7 +5,6 @@
 // gives exactly what its formula gives in double precision with the library.
 #pragma once
 #include <cmath>
-#include <cmath>
 #include <cstdint>
 
 #include "common/framebuffer.h"
