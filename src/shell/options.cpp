@@ -14,6 +14,7 @@ const char kVersion[] = "JUBRA demo 1.1\n";
 
 constexpr int kLargestWindowSide = 16384;
 constexpr double kShowSeconds = kShowMs / 1000;
+constexpr int kMostThreads = 256;
 
 void print_usage(FILE* out) {
   std::fprintf(out,
@@ -22,11 +23,12 @@ void print_usage(FILE* out) {
                "  --start SECONDS   begin at that moment of the show (0 to %g)\n"
                "  --loop            start again after the end\n"
                "  --mute            no music\n"
+               "  --threads N       threads that draw each frame (1 to %d; default one per core)\n"
                "  --help            this text\n"
                "  --version         the program's version\n"
                "keys: Space pause, Left/Right 5 s back/forward, Home restart,\n"
                "      F or Alt+Enter fullscreen, F1 overlay, Escape quit\n",
-               kFrameWidth, kFrameHeight, kShowSeconds);
+               kFrameWidth, kFrameHeight, kShowSeconds, kMostThreads);
 }
 
 // Says what was wrong, with the value when there is one, then the usage.
@@ -60,6 +62,14 @@ bool read_start(const char* text, ShowOptions* options) {
   return true;
 }
 
+bool read_threads(const char* text, ShowOptions* options) {
+  int threads = 0, used = 0;
+  if (std::sscanf(text, "%d%n", &threads, &used) != 1 || text[used] != '\0') return false;
+  if (threads < 1 || threads > kMostThreads) return false;
+  options->threads = threads;
+  return true;
+}
+
 }  // namespace
 
 bool parse_show_options(int argc, char** argv, ShowOptions* options, int* exit_status) {
@@ -82,6 +92,12 @@ bool parse_show_options(int argc, char** argv, ShowOptions* options, int* exit_s
       ++i;
       std::snprintf(wanted, sizeof wanted, "--start takes seconds from 0 to %g, not", kShowSeconds);
       if (!read_start(next, options)) return refuse(wanted, next, exit_status);
+    } else if (std::strcmp(arg, "--threads") == 0) {
+      if (!next) return refuse("--threads needs a number", nullptr, exit_status);
+      ++i;
+      std::snprintf(wanted, sizeof wanted, "--threads takes a whole number from 1 to %d, not",
+                    kMostThreads);
+      if (!read_threads(next, options)) return refuse(wanted, next, exit_status);
     } else if (std::strcmp(arg, "--loop") == 0) {
       options->loop = true;
     } else if (std::strcmp(arg, "--mute") == 0) {

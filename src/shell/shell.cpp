@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "common/framebuffer.h"
+#include "common/workers.h"
 #include "common/timeline.h"
 #include "platform/clock.h"
 #include "platform/controls.h"
@@ -128,6 +129,7 @@ uint32_t show_seek(uint32_t ms) {
 
 bool show_start(const ShowOptions& options) {
   shell.options = options;
+  workers_set_threads(options.threads);
   if (!platform_init()) return fail_start("Error initializing SDL.\n");
   if (!platform_open_window(options.window_width, options.window_height))
     return fail_start("Error creating SDL window.\n");

@@ -43,6 +43,7 @@ struct ShowOptions {
   uint32_t start_ms = 0;
   bool loop = false;
   bool mute = false;
+  int threads = 0;  // threads that draw each frame; 0: one per core
 };
 // Reads the command line; false when the program is to end at once with
 // *exit_status (after --help, --version, or a refusal with the usage).

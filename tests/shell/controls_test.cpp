@@ -59,11 +59,14 @@ TEST(Options, ChoicesAndRefusals) {
   EXPECT_TRUE(all.options.mute);
   EXPECT_TRUE(parse({"--start", "0"}).options.seek_at_start);
   EXPECT_EQ(parse({"--start", "126"}).options.start_ms, 126000u);
+  EXPECT_EQ(plain.options.threads, 0);
+  EXPECT_EQ(parse({"--threads", "3"}).options.threads, 3);
 
   const std::vector<std::vector<const char*>> refused = {
       {"--fast"},           {"--window", "0x10"},   {"--window", "wide"}, {"--window", "80x40x2"},
       {"--start"},          {"--start", "-1"},      {"--start", "127"},   {"--start", "soon"},
-      {"--start", "nan"},   {"--loop", "extra"},
+      {"--start", "nan"},   {"--loop", "extra"},    {"--threads", "0"},   {"--threads", "2.5"},
+      {"--threads"},
   };
   for (const auto& args : refused) {
     Parsed p = parse(args);
