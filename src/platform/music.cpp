@@ -17,7 +17,7 @@ constexpr Uint16 kDeviceBufferFrames = 4096;
 struct Track {
   SDL_RWops* file = nullptr;
   SDL_AudioDeviceID device = 0;
-  SDL_AudioSpec spec = {};     // the samples as stored
+  SDL_AudioSpec layout = {};   // the samples as stored
   Sint64 data_start = 0;       // file offset of the first sample
   Uint32 data_bytes = 0;       // whole frames only
   Uint32 position = 0;         // bytes played into the data
@@ -36,14 +36,14 @@ bool read_format(const Uint8* fmt) {
   Uint32 tag = read_le(fmt, 2), channels = read_le(fmt + 2, 2), rate = read_le(fmt + 4, 4);
   Uint32 block = read_le(fmt + 12, 2), bits = read_le(fmt + 14, 2);
   if (channels < 1 || channels > 8 || rate < 1000 || rate > 384000) return false;
-  if (tag == 1 && bits == 8) track.spec.format = AUDIO_U8;
-  else if (tag == 1 && bits == 16) track.spec.format = AUDIO_S16LSB;
-  else if (tag == 1 && bits == 32) track.spec.format = AUDIO_S32LSB;
-  else if (tag == 3 && bits == 32) track.spec.format = AUDIO_F32LSB;
+  if (tag == 1 && bits == 8) track.layout.format = AUDIO_U8;
+  else if (tag == 1 && bits == 16) track.layout.format = AUDIO_S16LSB;
+  else if (tag == 1 && bits == 32) track.layout.format = AUDIO_S32LSB;
+  else if (tag == 3 && bits == 32) track.layout.format = AUDIO_F32LSB;
   else return false;
   if (block != channels * bits / 8) return false;
-  track.spec.channels = static_cast<Uint8>(channels);
-  track.spec.freq = static_cast<int>(rate);
+  track.layout.channels = static_cast<Uint8>(channels);
+  track.layout.freq = static_cast<int>(rate);
   track.frame_bytes = block;
   return true;
 }
@@ -79,7 +79,7 @@ bool read_header() {
   }
 }
 
-Uint8 silence_byte() { return track.spec.format == AUDIO_U8 ? 0x80 : 0; }
+Uint8 silence_byte() { return track.layout.format == AUDIO_U8 ? 0x80 : 0; }
 
 // On the audio thread: the next samples from the file, silence past the end.
 void SDLCALL feed(void*, Uint8* out, int length) {
@@ -92,7 +92,7 @@ void SDLCALL feed(void*, Uint8* out, int length) {
 }
 
 void move_to(Uint32 ms) {
-  Uint64 frame = Uint64(ms) * Uint64(track.spec.freq) / 1000;
+  Uint64 frame = Uint64(ms) * Uint64(track.layout.freq) / 1000;
   Uint64 byte = frame * track.frame_bytes;
   track.position = byte < track.data_bytes ? static_cast<Uint32>(byte) : track.data_bytes;
   SDL_RWseek(track.file, track.data_start + track.position, RW_SEEK_SET);
@@ -112,7 +112,7 @@ void music_start(const char* path, uint32_t from_ms) {
   if (!platform_has_audio()) return;
   track.file = SDL_RWFromFile(path, "rb");
   if (!track.file || !read_header()) return close_track();
-  SDL_AudioSpec want = track.spec;
+  SDL_AudioSpec want = track.layout;
   want.samples = kDeviceBufferFrames;
   want.callback = feed;
   track.device = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
@@ -135,7 +135,7 @@ void music_seek(uint32_t ms) {
 uint32_t music_position_ms() {
   if (!track.device) return 0;
   SDL_LockAudioDevice(track.device);
-  Uint64 ms = Uint64(track.position / track.frame_bytes) * 1000 / Uint64(track.spec.freq);
+  Uint64 ms = Uint64(track.position / track.frame_bytes) * 1000 / Uint64(track.layout.freq);
   SDL_UnlockAudioDevice(track.device);
   return static_cast<uint32_t>(ms);
 }
