@@ -9,6 +9,20 @@ namespace {
 
 bool tables_ready = false;
 
+// The one truncated value of 50 sin(u) over the cell's angles a .. b, or
+// kSineUndecided. Where sin is monotone, the truncations at the ends (each
+// widened by the margin that covers the library's rounding) bound every one
+// between them.
+int8_t sine_cell_value(double a, double b) {
+  if (!(std::cos(a) * std::cos(b) > 0.0)) return kSineUndecided;
+  double ends[] = {50.0 * std::sin(a), 50.0 * std::sin(b)};
+  int32_t value = to_int32(ends[0]);
+  for (double end : ends)
+    if (to_int32(end - kFastSineMargin) != value || to_int32(end + kFastSineMargin) != value)
+      return kSineUndecided;
+  return int8_t(value);
+}
+
 }  // namespace
 
 void prepare_pattern_tables() {
@@ -22,6 +36,11 @@ void prepare_pattern_tables() {
     double step = n * kSineStepHigh + n * kSineStepLow;
     t.step_sine[n] = 50.0 * std::sin(step);
     t.step_cosine[n] = 50.0 * std::cos(step);
+    for (int p = 0; p <= kSineCellParts; ++p) {
+      double from = (p - kSineCellCentre) / kSineCellsPerRadian - kSineCellMargin;
+      double to = (p + 1 - kSineCellCentre) / kSineCellsPerRadian + kSineCellMargin;
+      t.sine_cell[n * (kSineCellParts + 1) + p] = sine_cell_value(step + from, step + to);
+    }
   }
   tables_ready = true;
 }

@@ -15,6 +15,7 @@
 #include "platform/clock.h"
 #include "png/image.h"
 #include "raycast/camera.h"
+#include "raycast/pattern_tables.h"
 #include "raycast/patterns.h"
 #include "raycast/world.h"
 #include "testkit/testkit.h"
@@ -404,6 +405,21 @@ TEST(Patterns, EqualTheirFormulasPixelForPixel) {
             << mismatch / 900 << ", " << mismatch % 900 << ") is " << std::hex << fast[mismatch]
             << ", formula gives " << expected[mismatch];
       }
+}
+
+// The fast sine reads most values by cell: every float of 80 turns at the
+// sine patterns' far end (-8000 .. -7500), and every sixteenth float of
+// -40 .. -32, truncate as the library's sine does.
+TEST(Patterns, FastSineEqualsTheLibrary) {
+  prepare_pattern_tables();
+  auto check = [](float from, float to, int stride) {
+    for (float u = from; u < to;) {
+      ASSERT_EQ(fifty_sine(u), to_int32(50.0 * std::sin(double(u)))) << "u = " << u;
+      for (int s = 0; s < stride; ++s) u = std::nextafter(u, to);
+    }
+  };
+  check(-8000.0f, -7500.0f, 1);
+  check(-40.0f, -32.0f, 16);
 }
 
 }  // namespace
