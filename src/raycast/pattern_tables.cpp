@@ -36,11 +36,11 @@ void prepare_pattern_tables() {
     double step = n * kSineStepHigh + n * kSineStepLow;
     t.step_sine[n] = 50.0 * std::sin(step);
     t.step_cosine[n] = 50.0 * std::cos(step);
-    for (int p = 0; p <= kSineCellParts; ++p) {
-      double from = (p - kSineCellCentre) / kSineCellsPerRadian - kSineCellMargin;
-      double to = (p + 1 - kSineCellCentre) / kSineCellsPerRadian + kSineCellMargin;
-      t.sine_cell[n * (kSineCellParts + 1) + p] = sine_cell_value(step + from, step + to);
-    }
+  }
+  for (int c = 0; c < kSineCells; ++c) {
+    double from = (c - 0.5) / kSineCellsPerRadian - kSineCellMargin;
+    double to = (c + 0.5) / kSineCellsPerRadian + kSineCellMargin;
+    t.sine_cell[c] = sine_cell_value(from, to);
   }
   tables_ready = true;
 }

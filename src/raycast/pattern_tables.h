@@ -4,6 +4,7 @@
 // library, and the sky's tangents remembered per diagonal. Each function
 // gives exactly what its formula gives in double precision with the library.
 #pragma once
+#include <bit>
 #include <cmath>
 #include <cstdint>
 
@@ -13,8 +14,7 @@
 constexpr int kTangentArguments = kFrameWidth;     // n = 1..1600
 constexpr int kArctangentArguments = kFrameHeight;  // m = 0..899
 constexpr int kSineSteps = 128;                     // steps of pi/64 around the circle
-constexpr int kSineCellParts = 128;                 // cells of pi/8192 a step, from -pi/128
-constexpr int kSineCells = kSineSteps * (kSineCellParts + 1);  // a step's end is the next's start
+constexpr int kSineCells = 16384;                   // cells of pi/8192 around the circle
 constexpr int kSkyRows = 450;                       // sky indices k = 0..449
 constexpr int kSkyDiagonals = 5 * (kSkyRows - 1) + kFrameWidth;  // 5k - i + 1599, 0..3844
 
@@ -24,10 +24,9 @@ struct PatternTables {
   uint64_t reciprocal[kFrameHeight];        // index j = 0..899: floor(2^32 / (j + 1)) + 1
   double step_sine[kSineSteps];             // index n = 0..127: 50 sin(n pi/64)
   double step_cosine[kSineSteps];           // index n = 0..127: 50 cos(n pi/64)
-  // index n x 129 + p for n = 0..127, p = 0..128: 50 sin(u) truncated, the
-  // same for every u within 1e-9 radians of n pi/64 + (p - 64) pi/8192 ..
-  // n pi/64 + (p - 63) pi/8192, or kSineUndecided where it takes several
-  // values there (about 1 cell in 80)
+  // index c = 0..16383: 50 sin(u) truncated, the same for every u within
+  // 1e-9 radians of (c - 1/2) pi/8192 .. (c + 1/2) pi/8192, or
+  // kSineUndecided where it takes several values there (about 1 cell in 80)
   int8_t sine_cell[kSineCells];
 };
 extern PatternTables pattern_tables;
@@ -56,27 +55,27 @@ constexpr double kSineStepsPerRadian = 0x1.45f306dc9c883p+4;  // 64/pi
 constexpr double kRoundingShift = 0x1.8p52;  // adding and subtracting it rounds to an integer
 constexpr double kFastSineLimit = 1e4;       // radians; beyond it the library decides
 constexpr double kFastSineMargin = 1e-9;     // on 50 sin(u)
-constexpr double kSineCellsPerRadian = kSineCellParts * kSineStepsPerRadian;
-constexpr double kSineCellCentre = kSineCellParts / 2;  // the cell part of h = 0
-constexpr double kSineCellMargin = 1e-9;                // radians around each cell
+constexpr double kSineCellsPerRadian = 0x1.45f306dc9c883p+11;  // 8192/pi
+constexpr double kSineCellMargin = 1e-9;                        // radians around each cell
 constexpr int8_t kSineUndecided = INT8_MIN;
 
-// 50 sin(u), truncated toward zero. u = n pi/64 + h with |h| <= pi/128; most
-// cells of h hold a single truncated value, read from the table. Elsewhere
-// 50 sin(u) is put together from the tables and short series in h to within
-// 1e-10; wherever that error could reach a truncation step (the values within
-// the margin truncate differently) the library's sine decides. Below the
-// limit n stays within 2^18 and h x 8192/pi + 64 within 0..128, so they
-// convert without the range test.
+// 50 sin(u), truncated toward zero. Most cells of u hold a single truncated
+// value, read from the table: below the limit u x 8192/pi, rounded to the
+// nearest whole number, is off by less than 1e-8 of a cell, and its low bits
+// (those of the rounding shift's sum) name the cell. Elsewhere 50 sin(n pi/64
+// + h), |h| <= pi/128, is put together from the tables and short series in h
+// to within 1e-10; wherever that error could reach a truncation step (the
+// values within the margin truncate differently) the library's sine decides.
+// Below the limit n stays within 2^18, so it converts without the range test.
 inline int32_t fifty_sine(float u) {
   double x = double(u);
   if (std::fabs(x) < kFastSineLimit) {
+    uint64_t cell_bits = std::bit_cast<uint64_t>(x * kSineCellsPerRadian + kRoundingShift);
+    int8_t cell = pattern_tables.sine_cell[cell_bits & (kSineCells - 1)];
+    if (cell != kSineUndecided) return cell;
     double n = (x * kSineStepsPerRadian + kRoundingShift) - kRoundingShift;
     double h = (x - n * kSineStepHigh) - n * kSineStepLow;
     int step = to_int32_in_range(n) & (kSineSteps - 1);
-    int part = to_int32_in_range(h * kSineCellsPerRadian + kSineCellCentre);
-    int8_t cell = pattern_tables.sine_cell[step * (kSineCellParts + 1) + part];
-    if (cell != kSineUndecided) return cell;
     double h2 = h * h;
     double sin_h = h + h * h2 * (-1.0 / 6.0 + h2 * (1.0 / 120.0));
     double cos_h = 1.0 + h2 * (-0.5 + h2 * (1.0 / 24.0));
