@@ -4,9 +4,9 @@
 // library, and the sky's tangents remembered per diagonal. Each function
 // gives exactly what its formula gives in double precision with the library.
 #pragma once
-#include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "common/framebuffer.h"
 #include "common/numeric.h"
@@ -70,7 +70,9 @@ constexpr int8_t kSineUndecided = INT8_MIN;
 inline int32_t fifty_sine(float u) {
   double x = double(u);
   if (std::fabs(x) < kFastSineLimit) {
-    uint64_t cell_bits = std::bit_cast<uint64_t>(x * kSineCellsPerRadian + kRoundingShift);
+    double rounded = x * kSineCellsPerRadian + kRoundingShift;
+    uint64_t cell_bits;
+    std::memcpy(&cell_bits, &rounded, sizeof cell_bits);
     int8_t cell = pattern_tables.sine_cell[cell_bits & (kSineCells - 1)];
     if (cell != kSineUndecided) return cell;
     double n = (x * kSineStepsPerRadian + kRoundingShift) - kRoundingShift;
