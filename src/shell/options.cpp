@@ -4,8 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "common/framebuffer.h"
+#include "common/plain_number.h"
 #include "shell/shell.h"
 
 namespace {
@@ -42,11 +44,24 @@ bool refuse(const char* what, const char* value, int* exit_status) {
   return false;
 }
 
+// A plain whole number from 1 to most.
+bool read_count(std::string_view text, int most, int* count) {
+  if (!is_plain_decimal(text, true) || text.size() > 9) return false;
+  int value = 0;
+  for (char c : text) value = value * 10 + (c - '0');
+  if (value < 1 || value > most) return false;
+  *count = value;
+  return true;
+}
+
 // WIDTHxHEIGHT, each side 1 to kLargestWindowSide pixels.
 bool read_size(const char* text, ShowOptions* options) {
-  int width = 0, height = 0, used = 0;
-  if (std::sscanf(text, "%dx%d%n", &width, &height, &used) != 2 || text[used] != '\0') return false;
-  if (width < 1 || height < 1 || width > kLargestWindowSide || height > kLargestWindowSide)
+  std::string_view size = text;
+  size_t x = size.find('x');
+  if (x == std::string_view::npos) return false;
+  int width = 0, height = 0;
+  if (!read_count(size.substr(0, x), kLargestWindowSide, &width) ||
+      !read_count(size.substr(x + 1), kLargestWindowSide, &height))
     return false;
   options->window_width = width;
   options->window_height = height;
@@ -54,20 +69,16 @@ bool read_size(const char* text, ShowOptions* options) {
 }
 
 bool read_start(const char* text, ShowOptions* options) {
-  char* end = nullptr;
-  double seconds = std::strtod(text, &end);
-  if (end == text || *end != '\0' || !(seconds >= 0) || seconds > kShowSeconds) return false;
+  if (!is_plain_decimal(text, false)) return false;
+  double seconds = std::strtod(text, nullptr);
+  if (seconds > kShowSeconds) return false;
   options->seek_at_start = true;
   options->start_ms = static_cast<uint32_t>(seconds * 1000);
   return true;
 }
 
 bool read_threads(const char* text, ShowOptions* options) {
-  int threads = 0, used = 0;
-  if (std::sscanf(text, "%d%n", &threads, &used) != 1 || text[used] != '\0') return false;
-  if (threads < 1 || threads > kMostThreads) return false;
-  options->threads = threads;
-  return true;
+  return read_count(text, kMostThreads, &options->threads);
 }
 
 }  // namespace

@@ -66,7 +66,8 @@ TEST(Options, ChoicesAndRefusals) {
       {"--fast"},           {"--window", "0x10"},   {"--window", "wide"}, {"--window", "80x40x2"},
       {"--start"},          {"--start", "-1"},      {"--start", "127"},   {"--start", "soon"},
       {"--start", "nan"},   {"--loop", "extra"},    {"--threads", "0"},   {"--threads", "2.5"},
-      {"--threads"},
+      {"--threads"},        {"--start", "0x10"},    {"--start", "1e1"},   {"--window", "+8x8"},
+      {"--threads", "2junk"},
   };
   for (const auto& args : refused) {
     Parsed p = parse(args);

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "common/framebuffer.h"
+#include "common/plain_number.h"
 #include "common/timeline.h"
 #include "common/workers.h"
 #include "outputs.h"
@@ -102,19 +103,6 @@ void on_stop_signal(int signal_number) { stop_signal = signal_number; }
 void check_written(FILE* stream, const char* name) {
   if (std::fflush(stream) != 0 || std::ferror(stream))
     die(std::string("cannot write to ") + name + ": " + std::strerror(errno));
-}
-
-// Digits with at most one decimal point, nothing else: no sign, exponent,
-// hexadecimal, spaces or trailing characters.
-bool is_plain_decimal(const std::string& text, bool whole) {
-  size_t digits = 0;
-  size_t points = 0;
-  for (char c : text) {
-    if (c >= '0' && c <= '9') ++digits;
-    else if (c == '.' && !whole && points == 0) ++points;
-    else return false;
-  }
-  return digits > 0;
 }
 
 double number_argument(const char* option, const char* text) {
