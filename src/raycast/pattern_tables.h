@@ -4,6 +4,7 @@
 // library, and the sky's tangents remembered per diagonal. Each function
 // gives exactly what its formula gives in double precision with the library.
 #pragma once
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -15,6 +16,7 @@ constexpr int kTangentArguments = kFrameWidth;     // n = 1..1600
 constexpr int kArctangentArguments = kFrameHeight;  // m = 0..899
 constexpr int kSineSteps = 128;                     // steps of pi/64 around the circle
 constexpr int kSineCells = 16384;                   // cells of pi/8192 around the circle
+constexpr int kSmallQuotients = 4;                  // i / (j + 1) = 0..3, tangents of 1..4
 constexpr int kSkyRows = 450;                       // sky indices k = 0..449
 constexpr int kSkyDiagonals = 5 * (kSkyRows - 1) + kFrameWidth;  // 5k - i + 1599, 0..3844
 
@@ -22,6 +24,12 @@ struct PatternTables {
   double tan_hundred[kTangentArguments];    // index n - 1 for n = 1..1600: tan(n) x 100
   double atan_forty[kArctangentArguments];  // index m = 0..899: atan(m) x 40
   uint64_t reciprocal[kFrameHeight];        // index j = 0..899: floor(2^32 / (j + 1)) + 1
+  // index [n - 1][m] for n = 1..4, m = 0..899: tan(n) x 100 - atan(m) x 40,
+  // truncated (-282 .. 156)
+  int16_t tan_less_atan[kSmallQuotients][kArctangentArguments];
+  // index [n - 1][b] for n = 1..4, b = 0..1599: tan(n) x 100 - 5 b,
+  // truncated (-8215 .. 156)
+  int16_t tan_less_five[kSmallQuotients][kFrameWidth];
   double step_sine[kSineSteps];             // index n = 0..127: 50 sin(n pi/64)
   double step_cosine[kSineSteps];           // index n = 0..127: 50 cos(n pi/64)
   // index c = 0..16383: 50 sin(u) truncated, the same for every u within
@@ -45,6 +53,35 @@ inline double forty_atan(int m) { return pattern_tables.atan_forty[m]; }
 // quotient whenever i x (j + 1) < 2^32.
 inline int column_over_row(int i, int j) {
   return int((uint64_t(i) * pattern_tables.reciprocal[j]) >> 32);
+}
+
+// Cuts rows first_row .. end_row - 1 of column i (0..1599) into runs over
+// which i / (j + 1) holds, and calls rows(n, from, to) for each with
+// n = i / (j + 1) + 1 on rows from .. to - 1. A quotient q >= 1 holds while
+// j + 1 <= i / q; a quotient of 0 holds to the end.
+template <typename Rows>
+void quotient_runs(int i, int first_row, int end_row, Rows rows) {
+  for (int j = first_row; j < end_row;) {
+    int q = column_over_row(i, j);
+    int to = q == 0 ? end_row : std::min(end_row, i / q);
+    rows(q + 1, j, to);
+    j = to;
+  }
+}
+
+// tan(n) x 100 - atan(m) x 40, truncated, for n = 1..1600 and m = 0..899.
+// The floors' tangents are mostly of 1..4 (all of them on rows 399..899,
+// where column / (row + 1) is at most 3); those differences are read whole.
+inline int32_t hundred_tan_less_forty_atan(int n, int m) {
+  if (n <= kSmallQuotients) return pattern_tables.tan_less_atan[n - 1][m];
+  return to_int32(hundred_tan(n) - forty_atan(m));
+}
+
+// tan(n) x 100 - 5 b, truncated, for n = 1..1600 and b = 0..1599, read whole
+// for n = 1..4 as above.
+inline int32_t hundred_tan_less_five_times(int n, int b) {
+  if (n <= kSmallQuotients) return pattern_tables.tan_less_five[n - 1][b];
+  return to_int32(hundred_tan(n) - 5.0 * double(b));
 }
 
 // pi/64 in two parts: the high part has 33 significant bits, so n x high is

@@ -67,19 +67,19 @@ PatternFrame pattern_frame(float r) {
 
 // (tan(i / (j + 1) + 1) x 100 - atan(i & j) x 40, truncated) ^ 0xFDC05371.
 void fill_ripple_floor(uint32_t* strip, int i, int first_row, int end_row, const PatternFrame&) {
-  for (int j = first_row; j < end_row; ++j) {
-    double v = hundred_tan(column_over_row(i, j) + 1) - forty_atan(i & j);
-    strip[j] = uint32_t(to_int32(v)) ^ 0xFDC05371u;
-  }
+  quotient_runs(i, first_row, end_row, [&](int n, int from, int to) {
+    for (int j = from; j < to; ++j)
+      strip[j] = uint32_t(hundred_tan_less_forty_atan(n, i & j)) ^ 0xFDC05371u;
+  });
 }
 
 // The ripple floor with atan(i & (j / 4)).
 void fill_quarter_ripple_floor(uint32_t* strip, int i, int first_row, int end_row,
                                const PatternFrame&) {
-  for (int j = first_row; j < end_row; ++j) {
-    double v = hundred_tan(column_over_row(i, j) + 1) - forty_atan(i & (j / 4));
-    strip[j] = uint32_t(to_int32(v)) ^ 0xFDC05371u;
-  }
+  quotient_runs(i, first_row, end_row, [&](int n, int from, int to) {
+    for (int j = from; j < to; ++j)
+      strip[j] = uint32_t(hundred_tan_less_forty_atan(n, i & (j / 4))) ^ 0xFDC05371u;
+  });
 }
 
 // (tan(i / (j + 1) + 1) x 100 - 5 x ((2 j) & i), truncated) & 0xFDC05371,
@@ -89,11 +89,12 @@ void fill_quarter_ripple_floor(uint32_t* strip, int i, int first_row, int end_ro
 // reaches it, lands where row j does and replaces its value, so rows 4n and
 // 4n + 1 are only worked out when the fill ends before that.
 void fill_banded_floor(uint32_t* strip, int i, int first_row, int end_row, const PatternFrame&) {
-  for (int j = first_row; j < end_row; ++j) {
-    if ((j & 2) == 0 && j + 2 < end_row) continue;
-    double v = hundred_tan(column_over_row(i, j) + 1) - 5.0 * double((2 * j) & i);
-    strip[j & 0xDFC053FD] = uint32_t(to_int32(v)) & 0xFDC05371u;
-  }
+  quotient_runs(i, first_row, end_row, [&](int n, int from, int to) {
+    for (int j = from; j < to; ++j) {
+      if ((j & 2) == 0 && j + 2 < end_row) continue;
+      strip[j & 0xDFC053FD] = uint32_t(hundred_tan_less_five_times(n, (2 * j) & i)) & 0xFDC05371u;
+    }
+  });
 }
 
 // d = (2 j) x (r / 200) + 1, u = 1 - (5 i) / d in single precision;
