@@ -18,7 +18,8 @@ constexpr int kSineSteps = 128;                     // steps of pi/64 around the
 constexpr int kSineCells = 16384;                   // cells of pi/8192 around the circle
 constexpr int kSmallQuotients = 4;                  // i / (j + 1) = 0..3, tangents of 1..4
 constexpr int kSkyRows = 450;                       // sky indices k = 0..449
-constexpr int kSkyDiagonals = 5 * (kSkyRows - 1) + kFrameWidth;  // 5k - i + 1599, 0..3844
+constexpr int kSkyPhases = 5;  // the sky's diagonals 5k - i by (1599 - i) mod 5
+constexpr int kSkyPhaseSlots = kSkyRows + (kFrameWidth - 1) / kSkyPhases;  // k + (1599 - i) / 5
 
 struct PatternTables {
   double tan_hundred[kTangentArguments];    // index n - 1 for n = 1..1600: tan(n) x 100
@@ -126,23 +127,28 @@ inline int32_t fifty_sine(float u) {
   return to_int32(50.0 * std::sin(x));
 }
 
-// The sky's tangents by diagonal, one memo per thread; each slot keeps the
-// last angle seen. A zeroed slot holds angle 0, whose value is 0, so the memo
-// needs no set-up.
+// The sky's tangents by diagonal 5k - i, one memo per thread; each slot
+// keeps the last angle seen. Pixel (i, k) shares its diagonal with (i - 5,
+// k - 1); the slots are laid out by (1599 - i) mod 5 and then along the
+// diagonals, so that one column walks one stretch of memory. A zeroed slot
+// holds angle 0, whose value is 0, so the memo needs no set-up.
 struct TangentMemo {
-  double angle[kSkyDiagonals];
-  int32_t value[kSkyDiagonals];
+  double angle[kSkyPhases][kSkyPhaseSlots];  // [(1599 - i) mod 5][k + (1599 - i) / 5]
+  int32_t value[kSkyPhases][kSkyPhaseSlots];
 };
 inline thread_local TangentMemo tangent_memo;
 
-// 2 tan(angle), truncated toward zero, remembered in the calling thread's slot
-// `diagonal` (0..3844) of the sky, where neighbouring pixels often repeat the
-// very same angle.
-inline int32_t twice_tangent(double angle, int diagonal) {
-  TangentMemo& memo = tangent_memo;
-  if (memo.angle[diagonal] != angle) {
-    memo.angle[diagonal] = angle;
-    memo.value[diagonal] = to_int32(2.0 * std::tan(angle));
+// 2 tan(angle), truncated toward zero, remembered in the calling thread's
+// slot for sky index k (0..449) of column i (0..1599), where neighbouring
+// pixels along a diagonal often repeat the very same angle.
+inline int32_t twice_tangent(double angle, int k, int i) {
+  int phase = (kFrameWidth - 1 - i) % kSkyPhases;
+  int slot = k + (kFrameWidth - 1 - i) / kSkyPhases;
+  double& seen = tangent_memo.angle[phase][slot];
+  int32_t& value = tangent_memo.value[phase][slot];
+  if (seen != angle) {
+    seen = angle;
+    value = to_int32(2.0 * std::tan(angle));
   }
-  return memo.value[diagonal];
+  return value;
 }

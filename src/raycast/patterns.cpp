@@ -48,7 +48,7 @@ void tangent_sky(int column, int first_row, int end_row, const PatternFrame& fra
   double tenth = 0.1 * column;
   for (int k = first_row; k < end_row; ++k) {
     double angle = frame.sky_base + frame.sky_swing * ((0.5 * k - tenth) * 20.0 / 25.0);
-    put(2 * k - ((k / 2) & (column / 2)), twice_tangent(angle, 5 * k - column + kFrameWidth - 1));
+    put(2 * k - ((k / 2) & (column / 2)), twice_tangent(angle, k, column));
   }
 }
 
