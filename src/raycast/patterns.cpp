@@ -110,7 +110,7 @@ void fill_sine_floor(uint32_t* strip, int i, int first_row, int end_row,
 void fill_sine_sky(uint32_t* strip, int i, int first_row, int end_row,
                    const PatternFrame& frame) {
   sine_rows(i, first_row, end_row, frame, [strip](int k, uint32_t term) {
-    strip[k] = term ^ (uint32_t(k / 50) * 0xFDC4F371u);
+    strip[k] = term ^ ((uint32_t(k) / 50u) * 0xFDC4F371u);
   });
 }
 
