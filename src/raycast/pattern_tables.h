@@ -97,34 +97,40 @@ constexpr double kSineCellsPerRadian = 0x1.45f306dc9c883p+11;  // 8192/pi
 constexpr double kSineCellMargin = 1e-9;                        // radians around each cell
 constexpr int8_t kSineUndecided = INT8_MIN;
 
-// 50 sin(u), truncated toward zero. Most cells of u hold a single truncated
-// value, read from the table: below the limit u x 8192/pi, rounded to the
-// nearest whole number, is off by less than 1e-8 of a cell, and its low bits
-// (those of the rounding shift's sum) name the cell. Elsewhere 50 sin(n pi/64
-// + h), |h| <= pi/128, is put together from the tables and short series in h
-// to within 1e-10; wherever that error could reach a truncation step (the
-// values within the margin truncate differently) the library's sine decides.
-// Below the limit n stays within 2^18, so it converts without the range test.
-inline int32_t fifty_sine(float u) {
+// 50 sin(u), truncated toward zero, for |u| below the limit. Most cells of
+// u hold a single truncated value, read from the table: below the limit
+// u x 8192/pi, rounded to the nearest whole number, is off by less than 1e-8
+// of a cell, and its low bits (those of the rounding shift's sum) name the
+// cell. Elsewhere 50 sin(n pi/64 + h), |h| <= pi/128, is put together from
+// the tables and short series in h to within 1e-10; wherever that error
+// could reach a truncation step (the values within the margin truncate
+// differently) the library's sine decides. Below the limit n stays within
+// 2^18, so it converts without the range test.
+inline int32_t fifty_sine_below_limit(float u) {
   double x = double(u);
-  if (std::fabs(x) < kFastSineLimit) {
-    double rounded = x * kSineCellsPerRadian + kRoundingShift;
-    uint64_t cell_bits;
-    std::memcpy(&cell_bits, &rounded, sizeof cell_bits);
-    int8_t cell = pattern_tables.sine_cell[cell_bits & (kSineCells - 1)];
-    if (cell != kSineUndecided) return cell;
-    double n = (x * kSineStepsPerRadian + kRoundingShift) - kRoundingShift;
-    double h = (x - n * kSineStepHigh) - n * kSineStepLow;
-    int step = to_int32_in_range(n) & (kSineSteps - 1);
-    double h2 = h * h;
-    double sin_h = h + h * h2 * (-1.0 / 6.0 + h2 * (1.0 / 120.0));
-    double cos_h = 1.0 + h2 * (-0.5 + h2 * (1.0 / 24.0));
-    double fifty_s =
-        pattern_tables.step_sine[step] * cos_h + pattern_tables.step_cosine[step] * sin_h;
-    int32_t low = to_int32_in_range(fifty_s - kFastSineMargin);
-    if (low == to_int32_in_range(fifty_s + kFastSineMargin)) return low;
-  }
+  double rounded = x * kSineCellsPerRadian + kRoundingShift;
+  uint64_t cell_bits;
+  std::memcpy(&cell_bits, &rounded, sizeof cell_bits);
+  int8_t cell = pattern_tables.sine_cell[cell_bits & (kSineCells - 1)];
+  if (cell != kSineUndecided) return cell;
+  double n = (x * kSineStepsPerRadian + kRoundingShift) - kRoundingShift;
+  double h = (x - n * kSineStepHigh) - n * kSineStepLow;
+  int step = to_int32_in_range(n) & (kSineSteps - 1);
+  double h2 = h * h;
+  double sin_h = h + h * h2 * (-1.0 / 6.0 + h2 * (1.0 / 120.0));
+  double cos_h = 1.0 + h2 * (-0.5 + h2 * (1.0 / 24.0));
+  double fifty_s =
+      pattern_tables.step_sine[step] * cos_h + pattern_tables.step_cosine[step] * sin_h;
+  int32_t low = to_int32_in_range(fifty_s - kFastSineMargin);
+  if (low == to_int32_in_range(fifty_s + kFastSineMargin)) return low;
   return to_int32(50.0 * std::sin(x));
+}
+
+// 50 sin(u), truncated toward zero, for any u: beyond the limit the library
+// decides.
+inline int32_t fifty_sine(float u) {
+  if (std::fabs(double(u)) < kFastSineLimit) return fifty_sine_below_limit(u);
+  return to_int32(50.0 * std::sin(double(u)));
 }
 
 // The sky's tangents by diagonal 5k - i, one memo per thread; each slot

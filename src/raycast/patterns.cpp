@@ -7,34 +7,46 @@
 #include "raycast/patterns.h"
 
 #include <cmath>
+#include <limits>
 
 #include "common/numeric.h"
 #include "raycast/pattern_tables.h"
 
 namespace {
 
-// |50 sin(u)| truncated, plus four times the row and column bits in common,
-// with u = 1 - (5 i) / (the row's divisor). Its rows are worked out a block
-// at a time, so that the divisions can use vector instructions.
+// |50 sin(u)| truncated (wave is 50 sin(u) truncated), plus four times the
+// row and column bits in common, with u = 1 - (5 i) / (the row's divisor).
+// Its rows are worked out a block at a time, so that the divisions can use
+// vector instructions.
 constexpr int kSineBlock = 8;
 
-inline uint32_t sine_term(float u, int row, int column) {
-  int32_t wave = fifty_sine(u);
+inline uint32_t sine_term(int32_t wave, int row, int column) {
   uint32_t magnitude = wave < 0 ? 0u - uint32_t(wave) : uint32_t(wave);
   return magnitude + 4u * uint32_t(row & column);
 }
 
-template <typename Put>
-void sine_rows(int column, int first_row, int end_row, const PatternFrame& frame, Put put) {
+template <typename Sine, typename Put>
+void sine_rows_by(Sine sine, int column, int first_row, int end_row, const PatternFrame& frame,
+                  Put put) {
   float stretch = float(5 * column);
   auto argument = [&](int row) { return 1.0f - stretch / frame.sine_depth[row]; };
   int row = first_row;
   for (; row + kSineBlock <= end_row; row += kSineBlock) {
     float u[kSineBlock];
     for (int l = 0; l < kSineBlock; ++l) u[l] = argument(row + l);
-    for (int l = 0; l < kSineBlock; ++l) put(row + l, sine_term(u[l], row + l, column));
+    for (int l = 0; l < kSineBlock; ++l) put(row + l, sine_term(sine(u[l]), row + l, column));
   }
-  for (; row < end_row; ++row) put(row, sine_term(argument(row), row, column));
+  for (; row < end_row; ++row) put(row, sine_term(sine(argument(row)), row, column));
+}
+
+// Frames whose arguments all stay small skip the sine's limit test.
+template <typename Put>
+void sine_rows(int column, int first_row, int end_row, const PatternFrame& frame, Put put) {
+  if (frame.sine_arguments_small)
+    sine_rows_by([](float u) { return fifty_sine_below_limit(u); }, column, first_row, end_row,
+                 frame, put);
+  else
+    sine_rows_by([](float u) { return fifty_sine(u); }, column, first_row, end_row, frame, put);
 }
 
 // 2 tan(r / 150 + sin(0.001 r) x (0.5 k - 0.1 i) x 20 / 25), truncated, for
@@ -62,6 +74,7 @@ PatternFrame pattern_frame(float r) {
   frame.sky_swing = std::sin(0.001 * double(r));
   float zoom = r / 200.0f;
   for (int row = 0; row < kFrameHeight; ++row) frame.sine_depth[row] = float(2 * row) * zoom + 1.0f;
+  frame.sine_arguments_small = zoom >= 0.0f && zoom <= std::numeric_limits<float>::max();
   return frame;
 }
 

@@ -16,6 +16,9 @@ struct PatternFrame {
   // index row 0..899: (2 x row) x (r / 200) + 1, the divisor of the sine
   // patterns' argument
   float sine_depth[kFrameHeight];
+  // every divisor is at least 1 (r / 200 is finite and not negative), so the
+  // sine patterns' arguments 1 - (5 i) / d stay within -7994 .. 1
+  bool sine_arguments_small;
 };
 
 // Also prepares the patterns' tables on the first call.

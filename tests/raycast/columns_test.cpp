@@ -370,14 +370,16 @@ struct PatternCase {
 
 // Whole frames of every pattern: all rows of every column, and then ranges
 // that vary from column to column the way walls cut them (and floors that
-// stop short of the last row, each of the four rows of a band).
+// stop short of the last row, each of the four rows of a band). The sine
+// patterns also at a negative clock, whose divisors pass through 0 and give
+// arguments beyond the fast sine's limit.
 TEST(Patterns, EqualTheirFormulasPixelForPixel) {
   const PatternCase cases[] = {
       {"ripple floor", fill_ripple_floor, direct::ripple_floor, false, {0}},
       {"quarter ripple floor", fill_quarter_ripple_floor, direct::quarter_ripple_floor, false, {0}},
       {"banded floor", fill_banded_floor, direct::banded_floor, false, {120}},
-      {"sine floor", fill_sine_floor, direct::sine_floor, false, {80.8f, 100, 116.996f}},
-      {"sine sky", fill_sine_sky, direct::sine_sky, true, {117.004f, 160, 203.996f}},
+      {"sine floor", fill_sine_floor, direct::sine_floor, false, {80.8f, 100, 116.996f, -50}},
+      {"sine sky", fill_sine_sky, direct::sine_sky, true, {117.004f, 160, 203.996f, -50}},
       {"tangent sky", fill_tangent_sky, direct::tangent_sky, true, {80.8f, 96, 111.996f}},
       {"masked tangent sky",
        fill_masked_tangent_sky,
