@@ -1,8 +1,9 @@
 // The arithmetic behind the generated skies and floors, made cheap: tables of
 // the tangents and arctangents of whole numbers, division by a row number
-// through its reciprocal, a fast sine that leaves the close calls to the C
-// library, and the sky's tangents remembered per diagonal. Each function
-// gives exactly what its formula gives in double precision with the library.
+// through its reciprocal, runs of rows with one quotient, a fast sine that
+// leaves the close calls to the C library, and the sky's tangents remembered
+// per diagonal. Each function gives exactly what its formula gives in double
+// precision with the library.
 #pragma once
 #include <algorithm>
 #include <cmath>
@@ -26,10 +27,10 @@ struct PatternTables {
   double atan_forty[kArctangentArguments];  // index m = 0..899: atan(m) x 40
   uint64_t reciprocal[kFrameHeight];        // index j = 0..899: floor(2^32 / (j + 1)) + 1
   // index [n - 1][m] for n = 1..4, m = 0..899: tan(n) x 100 - atan(m) x 40,
-  // truncated (-282 .. 156)
+  // truncated (-281 .. 155)
   int16_t tan_less_atan[kSmallQuotients][kArctangentArguments];
   // index [n - 1][b] for n = 1..4, b = 0..1599: tan(n) x 100 - 5 b,
-  // truncated (-8215 .. 156)
+  // truncated (-8213 .. 155)
   int16_t tan_less_five[kSmallQuotients][kFrameWidth];
   double step_sine[kSineSteps];             // index n = 0..127: 50 sin(n pi/64)
   double step_cosine[kSineSteps];           // index n = 0..127: 50 cos(n pi/64)
