@@ -329,7 +329,9 @@ void banded_floor(uint32_t* c, int i, int first, int end, float) {
 
 uint32_t sine(float d, int row, int i) {
   float u = 1.0f - float(5 * i) / d;
-  return uint32_t(std::abs(to_int32(50.0 * std::sin(double(u))))) + 4 * uint32_t(row & i);
+  // |INT32_MIN| taken in 64 bits: 2^31, which the pixel keeps modulo 2^32
+  int64_t wave = to_int32(50.0 * std::sin(double(u)));
+  return uint32_t(std::abs(wave)) + 4 * uint32_t(row & i);
 }
 
 void sine_floor(uint32_t* c, int i, int first, int end, float r) {
