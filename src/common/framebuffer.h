@@ -30,14 +30,7 @@ void framebuffer_all_drawn();
 // count pixels from p on to colour, four at a time.
 void fill_pixels(uint32_t* p, size_t count, uint32_t colour);
 
-// A block of neighbouring screen columns, each drawn down its own strip:
-// strip c holds rows 0..899 of column first + c, top to bottom. Drawing down a
-// strip stays within a few pages of memory, where drawing down the frame's
-// column would touch a new one on every row.
-constexpr int kStripColumns = 16;
-using ColumnStrip = uint32_t[kFrameHeight];
-
-// Columns first .. first + count - 1 (count 1..16, inside the frame) from the
-// frame into strips 0 .. count - 1 (black while a clear waits), and back.
-void frame_to_strips(int first, int count, ColumnStrip* strips);
-void strips_to_frame(int first, int count, const ColumnStrip* strips);
+// Carries out a waiting clear on columns first .. first + count - 1 alone
+// (inside the frame), for drawing shared out by blocks of columns that keeps
+// some of its block's pixels; framebuffer_all_drawn then ends the wait.
+void framebuffer_settle_columns(int first, int count);

@@ -16,13 +16,13 @@
 #include "common/workers.h"
 #include "platform/clock.h"
 #include "png/image.h"
+#include "raycast/block_rows.h"
 #include "raycast/camera.h"
 #include "raycast/patterns.h"
 #include "raycast/world.h"
 
 namespace {
 
-constexpr float kCentreRow = 450.0f;
 constexpr int kTextureTile = 64;  // world units, and texture columns, per wall face
 
 constexpr uint32_t kViolet = 0xFFAF0030;
@@ -45,6 +45,19 @@ struct WallSpan {
   int bottom;
 };
 
+// A fill above or below the walls: a solid colour, drawn along the rows, or a
+// generated pattern, drawn down each column; not drawn: the rows keep what
+// they had.
+struct Fill {
+  bool drawn;
+  uint32_t colour;
+  ColumnPattern pattern;  // null: the colour
+};
+
+constexpr Fill kNoFill = {false, 0, nullptr};
+constexpr Fill solid(uint32_t colour) { return {true, colour, nullptr}; }
+constexpr Fill pattern(ColumnPattern fill) { return {true, 0, fill}; }
+
 // Everything a renderer varies in the pipeline. A renderer whose clock
 // reading depends on the column says which columns read it; those readings
 // are taken in column order before the columns are drawn.
@@ -55,8 +68,8 @@ struct ColumnRules {
   bool draw_walls;
   bool darken_close_walls;
   bool fills_cover_their_rows;  // false: some rows of the fills keep what they had
-  ColumnPattern fill_above;     // none: the rows above keep what they had
-  ColumnPattern fill_below;
+  Fill fill_above;
+  Fill fill_below;
 };
 
 // One column's set-up: where its wall lies, and the picture and its column
@@ -112,10 +125,9 @@ const Image* wall_image(int32_t cell) {
 // Screen row k's row of the picture: the distance in pixels from the
 // unclipped top of the wall, stretched by scale (picture rows per pixel).
 // Never decreasing in k while both conversions stay in range.
-template <int32_t (*truncate)(double)>
 inline int32_t texture_row(int k, float half, float scale) {
-  int32_t offset = truncate(float(k) + half - kCentreRow);
-  return truncate(float(offset) * scale);
+  int32_t offset = to_int32(float(k) + half - kCentreRow);
+  return to_int32(float(offset) * scale);
 }
 
 // The wall's picture as the rows of one column sample it.
@@ -128,66 +140,42 @@ struct WallTexture {
   float scale;
 };
 
-// The linear index of the picture word that wall row k shows. Index is
-// int64_t where the texture row may overflow, int32_t where the row has
-// been shown to lie inside the picture's buffer (which has fewer than 2^30
-// words), so that a block of rows fits a vector register.
-template <typename Index, int32_t (*truncate)(double)>
-inline Index wall_index(const WallTexture& t, int k) {
-  return Index(t.column) + Index(t.width) * Index(texture_row<truncate>(k, t.half, t.scale));
+WallTexture wall_texture(const ColumnPlan& plan) {
+  const Image& image = *plan.image;
+  return {image.pixels,        image.width, int64_t(image.pixels_size / 4) - 1,
+          plan.texture_column, plan.span.half, float(image.height) / plan.span.height};
 }
 
-inline uint32_t wall_word(const WallTexture& t, int64_t index) {
-  uint32_t p;
-  std::memcpy(&p, t.pixels + index * 4, 4);
-  return p;
+// The linear index of the picture word that wall row k shows.
+inline int64_t wall_index(const WallTexture& t, int k) {
+  return int64_t(t.column) + t.width * int64_t(texture_row(k, t.half, t.scale));
 }
 
-// Wall rows whose picture indices are worked out together, a block the
-// compiler can turn into vector instructions.
-constexpr int kRowBlock = 8;
+// The index never decreases down the column: when the first and last rows
+// convert in range and their indices fit 32 bits, so do every row's, and the
+// rows can be drawn along the block's rows.
+bool wall_rows_fit(const WallSpan& span, const WallTexture& t) {
+  int end = span.bottom - 1;
+  return to_int32(float(span.top) + t.half - kCentreRow) != INT32_MIN &&
+         to_int32(float(end) + t.half - kCentreRow) != INT32_MIN &&
+         texture_row(span.top, t.half, t.scale) != INT32_MIN &&
+         texture_row(end, t.half, t.scale) != INT32_MIN && wall_index(t, span.top) >= INT32_MIN &&
+         wall_index(t, end) <= INT32_MAX;
+}
 
 // The whole picture height is stretched over the unclipped wall, so a wall
 // clipped by the frame shows the matching middle part. Texture columns
 // outside the picture run into the neighbouring picture row; the linear
 // index is clamped to the pixel buffer, so the first and last rows never read
-// outside it. The index never decreases down the column: when the first and
-// last rows convert in range and their indices lie inside the buffer, so do
-// every row's, and the rows are copied without range tests or clamp.
-void copy_wall_rows(uint32_t* strip, const WallSpan& span, const WallTexture& t) {
-  int end = span.bottom - 1;
-  bool in_range = to_int32(float(span.top) + t.half - kCentreRow) != INT32_MIN &&
-                  to_int32(float(end) + t.half - kCentreRow) != INT32_MIN &&
-                  texture_row<to_int32>(span.top, t.half, t.scale) != INT32_MIN &&
-                  texture_row<to_int32>(end, t.half, t.scale) != INT32_MIN;
-  if (!in_range || wall_index<int64_t, to_int32>(t, span.top) < 0 ||
-      wall_index<int64_t, to_int32>(t, end) > t.last) {
-    for (int k = span.top; k < span.bottom; ++k)
-      strip[k] = wall_word(t, std::clamp<int64_t>(wall_index<int64_t, to_int32>(t, k), 0, t.last));
-    return;
+// outside it. Drawn down the frame's column: only walls whose rows do not fit
+// the block's 32-bit lanes come here.
+void draw_clamped_wall_rows(uint32_t* out, size_t stride, const ColumnPlan& plan,
+                            const WallTexture& t) {
+  for (int k = plan.span.top; k < plan.span.bottom; ++k) {
+    uint32_t p;
+    std::memcpy(&p, t.pixels + std::clamp<int64_t>(wall_index(t, k), 0, t.last) * 4, 4);
+    out[size_t(k) * stride] = plan.dark ? darken(p) : p;
   }
-  int k = span.top;
-  for (; k + kRowBlock <= span.bottom; k += kRowBlock) {
-    int32_t index[kRowBlock];
-    for (int l = 0; l < kRowBlock; ++l) index[l] = wall_index<int32_t, to_int32_in_range>(t, k + l);
-    for (int l = 0; l < kRowBlock; ++l) strip[k + l] = wall_word(t, index[l]);
-  }
-  for (; k < span.bottom; ++k) strip[k] = wall_word(t, wall_index<int32_t, to_int32_in_range>(t, k));
-}
-
-// Alpha kept, each colour byte halved and rounded down.
-void darken_rows(uint32_t* strip, int first, int end) {
-  for (int k = first; k < end; ++k)
-    strip[k] = (strip[k] & 0xFF000000u) | ((strip[k] >> 1) & 0x007F7F7Fu);
-}
-
-void draw_wall_rows(uint32_t* strip, const ColumnPlan& plan) {
-  const WallSpan& span = plan.span;
-  const Image& image = *plan.image;
-  WallTexture t = {image.pixels,        image.width, int64_t(image.pixels_size / 4) - 1,
-                   plan.texture_column, span.half,   float(image.height) / span.height};
-  copy_wall_rows(strip, span, t);
-  if (plan.dark) darken_rows(strip, span.top, span.bottom);
 }
 
 ColumnPlan plan_column(const ColumnRules& rules, const PatternFrame& frame, float heading, int i,
@@ -204,34 +192,81 @@ ColumnPlan plan_column(const ColumnRules& rules, const PatternFrame& frame, floa
 
 // True when some row of the column keeps the pixel it had.
 bool keeps_rows(const ColumnRules& rules, const ColumnPlan& plan) {
-  return !rules.fills_cover_their_rows || !rules.fill_above || !rules.fill_below ||
-         (plan.span.top < plan.span.bottom && !plan.image);
+  return !rules.fills_cover_their_rows || !rules.fill_above.drawn ||
+         !rules.fill_below.drawn || (plan.span.top < plan.span.bottom && !plan.image);
 }
 
-// Wall rows (when drawn), then the rows above, then the rows below.
-void draw_column(const ColumnRules& rules, const PatternFrame& frame, int i,
-                 const ColumnPlan& plan, uint32_t* strip) {
-  if (plan.image) draw_wall_rows(strip, plan);
-  if (rules.fill_above) rules.fill_above(strip, i, 0, plan.span.top, frame);
-  if (rules.fill_below) rules.fill_below(strip, i, plan.span.bottom, kFrameHeight, frame);
-}
+// One block of columns, drawn straight into the frame: out is its first
+// column's pixel on row 0, a row being kFrameWidth pixels on.
+struct Block {
+  int first;  // screen column of lane 0
+  uint32_t* out;
+  size_t stride;
+  ColumnPlan plans[kBlockColumns];
+  bool keeps;  // some row keeps the pixel it had
+};
 
-// Each worker draws its blocks of columns down its own strips.
-thread_local ColumnStrip strips[kStripColumns];
-
-// The columns first .. end - 1: set up, drawn down the strips (which start
-// from the frame's pixels when some row keeps them), then put into the frame.
-void draw_column_block(const ColumnRules& rules, const PatternFrame& frame, float heading,
-                       const uint32_t* readings, int first, int end) {
-  ColumnPlan plans[kStripColumns];
-  bool keeps = false;
-  for (int i = first; i < end; ++i) {
-    plans[i - first] = plan_column(rules, frame, heading, i, readings[i]);
-    keeps = keeps || keeps_rows(rules, plans[i - first]);
+Block plan_block(const ColumnRules& rules, const PatternFrame& frame, float heading,
+                 const uint32_t* readings, int first) {
+  Block block;
+  block.first = first;
+  block.out = frame_pixels + first;
+  block.stride = kFrameWidth;
+  block.keeps = false;
+  for (int c = 0; c < kBlockColumns; ++c) {
+    block.plans[c] = plan_column(rules, frame, heading, first + c, readings[first + c]);
+    block.keeps = block.keeps || keeps_rows(rules, block.plans[c]);
   }
-  if (keeps) frame_to_strips(first, end - first, strips);
-  for (int i = first; i < end; ++i) draw_column(rules, frame, i, plans[i - first], strips[i - first]);
-  strips_to_frame(first, end - first, strips);
+  return block;
+}
+
+// Walls whose indices fit 32 bits go along the block's rows; the others are
+// drawn down their column.
+void draw_walls(const Block& block) {
+  WallLane lanes[kBlockColumns];
+  for (int c = 0; c < kBlockColumns; ++c) {
+    const ColumnPlan& plan = block.plans[c];
+    lanes[c] = {};
+    if (!plan.image) continue;
+    WallTexture t = wall_texture(plan);
+    if (!wall_rows_fit(plan.span, t)) {
+      draw_clamped_wall_rows(block.out + c, block.stride, plan, t);
+      continue;
+    }
+    bool clamped = wall_index(t, plan.span.top) < 0 || wall_index(t, plan.span.bottom - 1) > t.last;
+    lanes[c] = {t.pixels, int32_t(t.last),  plan.texture_column, int32_t(t.width), t.half,
+                t.scale,  plan.span.top,    plan.span.bottom,    plan.dark,        clamped};
+  }
+  draw_wall_lanes(block.out, block.stride, lanes);
+}
+
+// Rows 0 .. top - 1 of each column (above), or bottom .. 899 (below).
+void draw_fill(const Fill& fill, bool above, const Block& block, const PatternFrame& frame) {
+  if (!fill.drawn) return;
+  int from[kBlockColumns], to[kBlockColumns];
+  for (int c = 0; c < kBlockColumns; ++c) {
+    from[c] = above ? 0 : block.plans[c].span.bottom;
+    to[c] = above ? block.plans[c].span.top : kFrameHeight;
+  }
+  if (!fill.pattern) {
+    fill_lane_rows(block.out, block.stride, from, to, fill.colour);
+    return;
+  }
+  for (int c = 0; c < kBlockColumns; ++c)
+    fill.pattern(block.out + c, block.stride, block.first + c, from[c], to[c], frame);
+}
+
+// The columns first .. first + 15: set up, then wall rows (when drawn), the
+// rows above, the rows below, which for each column is the order a pattern
+// that reaches into its neighbour's rows expects. A block that keeps some of
+// its pixels starts from the frame's (black while a clear waits).
+void draw_column_block(const ColumnRules& rules, const PatternFrame& frame, float heading,
+                       const uint32_t* readings, int first) {
+  Block block = plan_block(rules, frame, heading, readings, first);
+  if (block.keeps) framebuffer_settle_columns(first, kBlockColumns);
+  draw_walls(block);
+  draw_fill(rules.fill_above, true, block, frame);
+  draw_fill(rules.fill_below, false, block, frame);
 }
 
 void draw_columns(const ColumnRules& rules, float r) {
@@ -241,8 +276,8 @@ void draw_columns(const ColumnRules& rules, float r) {
   if (rules.reads_clock)
     for (int i = 0; i < kFrameWidth; ++i)
       if (rules.reads_clock(column_hits[i], frame)) readings[i] = clock_ticks();
-  workers_for(kFrameWidth, kStripColumns, [&](int first, int end) {
-    draw_column_block(rules, frame, heading, readings, first, end);
+  workers_for(kFrameWidth, kBlockColumns, [&](int first, int) {
+    draw_column_block(rules, frame, heading, readings, first);
   });
   framebuffer_all_drawn();
 }
@@ -307,14 +342,14 @@ WallSlice rippling_slice(const ColumnHit& hit, int, float heading, const Pattern
 }  // namespace
 
 void draw_columns_intro1() {
-  draw_columns({plain_slice, nullptr, true, false, true, fill_solid<kViolet>, fill_ripple_floor},
-               0);
+  draw_columns(
+      {plain_slice, nullptr, true, false, true, solid(kViolet), pattern(fill_ripple_floor)}, 0);
 }
 
 void draw_columns_intro2() {
-  draw_columns(
-      {breathing_slice, every_column, true, false, true, fill_solid<kViolet>, fill_ripple_floor},
-      0);
+  draw_columns({breathing_slice, every_column, true, false, true, solid(kViolet),
+                pattern(fill_ripple_floor)},
+               0);
 }
 
 // Opens with the tangent skies over the sine floor and no walls; at r = 117
@@ -324,31 +359,29 @@ void draw_columns_intro2() {
 void draw_columns_scene1() {
   float r = read_scene_clock();
   if (r == 117.0f) return;
-  ColumnRules rules = {plain_slice, nullptr, r > 117.0f, true, false, nullptr, nullptr};
+  ColumnRules rules = {plain_slice, nullptr, r > 117.0f, true, false, kNoFill, kNoFill};
   if (r < 112.0f)
-    rules.fill_above = fill_tangent_sky;
+    rules.fill_above = pattern(fill_tangent_sky);
   else if (r > 112.0f && r < 117.0f)
-    rules.fill_above = fill_masked_tangent_sky;
+    rules.fill_above = pattern(fill_masked_tangent_sky);
   else if (r > 117.0f)
-    rules.fill_above = fill_sine_sky;
-  rules.fill_below = r < 117.0f ? fill_sine_floor : fill_banded_floor;
+    rules.fill_above = pattern(fill_sine_sky);
+  rules.fill_below = pattern(r < 117.0f ? fill_sine_floor : fill_banded_floor);
   draw_columns(rules, r);
 }
 
 void draw_columns_scene2() {
-  draw_columns({sliding_slice, horizontal_face, true, false, true, fill_solid<kSeaGlass>,
-                fill_solid<kMint>},
+  draw_columns({sliding_slice, horizontal_face, true, false, true, solid(kSeaGlass), solid(kMint)},
                0);
 }
 
 void draw_columns_scene3() {
-  draw_columns({rippling_slice, rippling_face, true, false, true, fill_solid<kSeaGlass>,
-                fill_solid<kMint>},
+  draw_columns({rippling_slice, rippling_face, true, false, true, solid(kSeaGlass), solid(kMint)},
                read_scene_clock());
 }
 
 void draw_columns_scene4() {
-  draw_columns({plain_slice, nullptr, true, false, true, fill_solid<kViolet>,
-                fill_quarter_ripple_floor},
+  draw_columns({plain_slice, nullptr, true, false, true, solid(kViolet),
+                pattern(fill_quarter_ripple_floor)},
                0);
 }

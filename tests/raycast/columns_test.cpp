@@ -395,7 +395,7 @@ TEST(Patterns, EqualTheirFormulasPixelForPixel) {
         for (int i = 0; i < kFrameWidth; ++i) {
           int first = c.sky ? 0 : varied ? (i * 7919) % 901 : 0;
           int end = c.sky ? (varied ? (i * 104729) % 451 : 450) : (varied ? 900 - i % 8 : 900);
-          c.fast(fast.data() + size_t(i) * kFrameHeight, i, first, end, frame);
+          c.fast(fast.data() + size_t(i) * kFrameHeight, 1, i, first, end, frame);
           c.direct(expected.data() + size_t(i) * kFrameHeight, i, first, end, r);
         }
         size_t mismatch = 0;
