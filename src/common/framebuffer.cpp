@@ -41,8 +41,9 @@ void framebuffer_settle() {
   });
 }
 
-void framebuffer_settle_columns(int first, int count) {
+void framebuffer_settle_area(int first_column, int columns, int first_row, int end_row) {
   if (!clear_waiting) return;
-  for (int row = 0; row < kFrameHeight; ++row)
-    fill_pixels(frame_pixels + size_t(row) * kFrameWidth + first, size_t(count), kFrameClearColour);
+  for (int row = first_row; row < end_row; ++row)
+    fill_pixels(frame_pixels + size_t(row) * kFrameWidth + first_column, size_t(columns),
+                kFrameClearColour);
 }

@@ -30,7 +30,8 @@ void framebuffer_all_drawn();
 // count pixels from p on to colour, four at a time.
 void fill_pixels(uint32_t* p, size_t count, uint32_t colour);
 
-// Carries out a waiting clear on columns first .. first + count - 1 alone
-// (inside the frame), for drawing shared out by blocks of columns that keeps
-// some of its block's pixels; framebuffer_all_drawn then ends the wait.
-void framebuffer_settle_columns(int first, int count);
+// Carries out a waiting clear on columns first_column .. + columns - 1 of
+// rows first_row .. end_row - 1 alone (inside the frame; none when
+// first_row >= end_row), for drawing shared out by blocks of columns that
+// keeps some pixels there; framebuffer_all_drawn then ends the wait.
+void framebuffer_settle_area(int first_column, int columns, int first_row, int end_row);

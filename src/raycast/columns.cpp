@@ -50,13 +50,15 @@ struct WallSpan {
 // they had.
 struct Fill {
   bool drawn;
+  bool covers_its_rows;  // false: some of its rows keep what they had
   uint32_t colour;
   ColumnPattern pattern;  // null: the colour
 };
 
-constexpr Fill kNoFill = {false, 0, nullptr};
-constexpr Fill solid(uint32_t colour) { return {true, colour, nullptr}; }
-constexpr Fill pattern(ColumnPattern fill) { return {true, 0, fill}; }
+constexpr Fill kNoFill = {false, false, 0, nullptr};
+constexpr Fill solid(uint32_t colour) { return {true, true, colour, nullptr}; }
+constexpr Fill pattern(ColumnPattern fill) { return {true, true, 0, fill}; }
+constexpr Fill partial_pattern(ColumnPattern fill) { return {true, false, 0, fill}; }
 
 // Everything a renderer varies in the pipeline. A renderer whose clock
 // reading depends on the column says which columns read it; those readings
@@ -67,7 +69,6 @@ struct ColumnRules {
   bool (*reads_clock)(const ColumnHit& hit, const PatternFrame& frame);  // null: no column
   bool draw_walls;
   bool darken_close_walls;
-  bool fills_cover_their_rows;  // false: some rows of the fills keep what they had
   Fill fill_above;
   Fill fill_below;
 };
@@ -190,10 +191,24 @@ ColumnPlan plan_column(const ColumnRules& rules, const PatternFrame& frame, floa
   return plan;
 }
 
-// True when some row of the column keeps the pixel it had.
-bool keeps_rows(const ColumnRules& rules, const ColumnPlan& plan) {
-  return !rules.fills_cover_their_rows || !rules.fill_above.drawn ||
-         !rules.fill_below.drawn || (plan.span.top < plan.span.bottom && !plan.image);
+// Rows first .. end - 1 of a block's columns.
+struct RowRange {
+  int first = kFrameHeight;
+  int end = 0;
+  void include(int from, int to) {
+    if (from >= to) return;
+    first = std::min(first, from);
+    end = std::max(end, to);
+  }
+};
+
+// The rows of the column that may keep the pixel they had: those of a stage
+// that is not drawn or does not cover its own rows. A row some pattern
+// reaches outside its own rows is still drawn by its own stage.
+void include_kept_rows(const ColumnRules& rules, const ColumnPlan& plan, RowRange& kept) {
+  if (!rules.fill_above.covers_its_rows) kept.include(0, plan.span.top);
+  if (!plan.image) kept.include(plan.span.top, plan.span.bottom);
+  if (!rules.fill_below.covers_its_rows) kept.include(plan.span.bottom, kFrameHeight);
 }
 
 // One block of columns, drawn straight into the frame: out is its first
@@ -203,7 +218,7 @@ struct Block {
   uint32_t* out;
   size_t stride;
   ColumnPlan plans[kBlockColumns];
-  bool keeps;  // some row keeps the pixel it had
+  RowRange kept;  // rows where some column may keep the pixel it had
 };
 
 Block plan_block(const ColumnRules& rules, const PatternFrame& frame, float heading,
@@ -212,10 +227,9 @@ Block plan_block(const ColumnRules& rules, const PatternFrame& frame, float head
   block.first = first;
   block.out = frame_pixels + first;
   block.stride = kFrameWidth;
-  block.keeps = false;
   for (int c = 0; c < kBlockColumns; ++c) {
     block.plans[c] = plan_column(rules, frame, heading, first + c, readings[first + c]);
-    block.keeps = block.keeps || keeps_rows(rules, block.plans[c]);
+    include_kept_rows(rules, block.plans[c], block.kept);
   }
   return block;
 }
@@ -258,12 +272,12 @@ void draw_fill(const Fill& fill, bool above, const Block& block, const PatternFr
 
 // The columns first .. first + 15: set up, then wall rows (when drawn), the
 // rows above, the rows below, which for each column is the order a pattern
-// that reaches into its neighbour's rows expects. A block that keeps some of
-// its pixels starts from the frame's (black while a clear waits).
+// that reaches into its neighbour's rows expects. Rows that may keep their
+// pixels start from the frame's (black while a clear waits).
 void draw_column_block(const ColumnRules& rules, const PatternFrame& frame, float heading,
                        const uint32_t* readings, int first) {
   Block block = plan_block(rules, frame, heading, readings, first);
-  if (block.keeps) framebuffer_settle_columns(first, kBlockColumns);
+  framebuffer_settle_area(first, kBlockColumns, block.kept.first, block.kept.end);
   draw_walls(block);
   draw_fill(rules.fill_above, true, block, frame);
   draw_fill(rules.fill_below, false, block, frame);
@@ -343,11 +357,11 @@ WallSlice rippling_slice(const ColumnHit& hit, int, float heading, const Pattern
 
 void draw_columns_intro1() {
   draw_columns(
-      {plain_slice, nullptr, true, false, true, solid(kViolet), pattern(fill_ripple_floor)}, 0);
+      {plain_slice, nullptr, true, false, solid(kViolet), pattern(fill_ripple_floor)}, 0);
 }
 
 void draw_columns_intro2() {
-  draw_columns({breathing_slice, every_column, true, false, true, solid(kViolet),
+  draw_columns({breathing_slice, every_column, true, false, solid(kViolet),
                 pattern(fill_ripple_floor)},
                0);
 }
@@ -359,29 +373,29 @@ void draw_columns_intro2() {
 void draw_columns_scene1() {
   float r = read_scene_clock();
   if (r == 117.0f) return;
-  ColumnRules rules = {plain_slice, nullptr, r > 117.0f, true, false, kNoFill, kNoFill};
+  ColumnRules rules = {plain_slice, nullptr, r > 117.0f, true, kNoFill, kNoFill};
   if (r < 112.0f)
-    rules.fill_above = pattern(fill_tangent_sky);
+    rules.fill_above = partial_pattern(fill_tangent_sky);
   else if (r > 112.0f && r < 117.0f)
-    rules.fill_above = pattern(fill_masked_tangent_sky);
+    rules.fill_above = partial_pattern(fill_masked_tangent_sky);
   else if (r > 117.0f)
     rules.fill_above = pattern(fill_sine_sky);
-  rules.fill_below = pattern(r < 117.0f ? fill_sine_floor : fill_banded_floor);
+  rules.fill_below = r < 117.0f ? pattern(fill_sine_floor) : partial_pattern(fill_banded_floor);
   draw_columns(rules, r);
 }
 
 void draw_columns_scene2() {
-  draw_columns({sliding_slice, horizontal_face, true, false, true, solid(kSeaGlass), solid(kMint)},
+  draw_columns({sliding_slice, horizontal_face, true, false, solid(kSeaGlass), solid(kMint)},
                0);
 }
 
 void draw_columns_scene3() {
-  draw_columns({rippling_slice, rippling_face, true, false, true, solid(kSeaGlass), solid(kMint)},
+  draw_columns({rippling_slice, rippling_face, true, false, solid(kSeaGlass), solid(kMint)},
                read_scene_clock());
 }
 
 void draw_columns_scene4() {
-  draw_columns({plain_slice, nullptr, true, false, true, solid(kViolet),
+  draw_columns({plain_slice, nullptr, true, false, solid(kViolet),
                 pattern(fill_quarter_ripple_floor)},
                0);
 }
