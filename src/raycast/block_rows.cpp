@@ -1,8 +1,10 @@
-// The block's rows: lane c of every vector is column c of the block. The
-// compilers' own vector types (which every target has) hold the 16 lanes;
-// the conversions truncate as the scalar ones do for the values the walls
-// have been shown to keep in range, and every lane works out a row its wall
-// really shows.
+// The block's rows: lane c is column c of the block, four lanes to a vector
+// (the compilers' own vector types, a width every target has). The
+// conversions truncate as the scalar ones do for the values the walls have
+// been shown to keep in range, and every lane works out a row its wall
+// really shows. Rows where every column shows the same kind of pixel (above
+// every wall top, inside every wall, below every wall bottom) take the short
+// paths; only the ragged rows between mix the kinds lane by lane.
 #include "raycast/block_rows.h"
 
 #include <algorithm>
@@ -12,70 +14,61 @@
 
 namespace {
 
-// Four lanes a vector, the width every target has; kGroups vectors a row.
 typedef int32_t Ints __attribute__((vector_size(16)));
 typedef float Reals __attribute__((vector_size(16)));
 constexpr int kLanes = 4;
 constexpr int kGroups = kBlockColumns / kLanes;
 
-// The walls' set-up as vectors. Columns without wall rows show word 0 of a
-// word of their own on row 0, so that every lane's index stays valid.
-struct WallVectors {
+inline Ints splat(int32_t v) { return Ints{v, v, v, v}; }
+inline Ints select(Ints mask, Ints yes, Ints no) { return (yes & mask) | (no & ~mask); }
+
+inline Ints load_row(const uint32_t* p) {
+  Ints v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+inline void store_row(uint32_t* p, Ints v) { std::memcpy(p, &v, sizeof v); }
+
+// The block as vectors. Lanes whose wall is not drawn here show word 0 of a
+// word of their own, so that every lane's index stays valid.
+struct BlockVectors {
   Reals half[kGroups];
   Reals scale[kGroups];
   Ints column[kGroups];
   Ints width[kGroups];
-  Ints top[kGroups];
-  Ints last_row[kGroups];   // bottom - 1
-  Ints last_word[kGroups];  // of the pixel buffer
+  Ints top[kGroups];         // the wall's first row
+  Ints bottom[kGroups];      // the row after it
+  Ints wall_first[kGroups];  // the first and last wall rows drawn here; 0 when none
+  Ints wall_last[kGroups];
+  Ints drawn[kGroups];  // all ones where the wall is drawn here
+  Ints dark[kGroups];   // all ones where it is darkened
+  Ints last_word[kGroups];
   const uint8_t* pixels[kBlockColumns];
 };
 
 const uint32_t kNoPicture = 0;
 
-WallVectors wall_vectors(const WallLane (&lanes)[kBlockColumns]) {
-  WallVectors v;
+BlockVectors block_vectors(const BlockLane (&lanes)[kBlockColumns]) {
+  BlockVectors v;
   for (int c = 0; c < kBlockColumns; ++c) {
-    const WallLane& l = lanes[c];
-    bool wall = l.top < l.bottom;
+    const BlockLane& l = lanes[c];
+    bool wall = l.wall && l.top < l.bottom;
     int g = c / kLanes, lane = c % kLanes;
     v.half[g][lane] = wall ? l.half : 0.0f;
     v.scale[g][lane] = wall ? l.scale : 0.0f;
     v.column[g][lane] = wall ? l.column : 0;
     v.width[g][lane] = wall ? l.width : 0;
-    v.top[g][lane] = wall ? l.top : 0;
-    v.last_row[g][lane] = wall ? l.bottom - 1 : 0;
+    v.top[g][lane] = l.top;
+    v.bottom[g][lane] = l.bottom;
+    v.wall_first[g][lane] = wall ? l.top : 0;
+    v.wall_last[g][lane] = wall ? l.bottom - 1 : 0;
+    v.drawn[g][lane] = wall ? -1 : 0;
+    v.dark[g][lane] = wall && l.dark ? -1 : 0;
     v.last_word[g][lane] = wall ? l.last : 0;
     v.pixels[c] = wall ? l.pixels : reinterpret_cast<const uint8_t*>(&kNoPicture);
   }
   return v;
-}
-
-// The picture index that screen row `row` shows in every lane. On a ragged
-// row each lane works out the wall row nearest to it instead, which its wall
-// really shows; kClamp keeps the indices inside the pixel buffers.
-template <bool kClamp>
-inline void wall_row_indices(const WallVectors& v, int row, bool ragged,
-                             int32_t (&index)[kBlockColumns]) {
-  for (int g = 0; g < kGroups; ++g) {
-    Ints rows = {row, row, row, row};
-    if (ragged) {
-      Ints before = rows < v.top[g];
-      rows = (v.top[g] & before) | (rows & ~before);
-      Ints after = rows > v.last_row[g];
-      rows = (v.last_row[g] & after) | (rows & ~after);
-    }
-    Reals from_top = __builtin_convertvector(rows, Reals) + v.half[g] - kCentreRow;
-    Ints offset = __builtin_convertvector(from_top, Ints);
-    Reals stretched = __builtin_convertvector(offset, Reals) * v.scale[g];
-    Ints indices = v.column[g] + v.width[g] * __builtin_convertvector(stretched, Ints);
-    if (kClamp) {
-      indices &= ~(indices < 0);
-      Ints beyond = indices > v.last_word[g];
-      indices = (v.last_word[g] & beyond) | (indices & ~beyond);
-    }
-    std::memcpy(index + g * kLanes, &indices, sizeof indices);
-  }
 }
 
 inline int32_t picture_word(const uint8_t* pixels, int32_t index) {
@@ -84,85 +77,120 @@ inline int32_t picture_word(const uint8_t* pixels, int32_t index) {
   return p;
 }
 
-// darken() on each lane.
-inline Ints darkened(Ints p) {
-  return (p & int32_t(0xFF000000u)) | ((p >> 1) & 0x007F7F7F);
+// The picture indices of group g's walls on screen rows rows[l]. kClamp
+// keeps them inside the pixel buffers.
+template <bool kClamp>
+inline void wall_indices(const BlockVectors& v, int g, Ints rows, int32_t* index) {
+  Reals from_top = __builtin_convertvector(rows, Reals) + v.half[g] - kCentreRow;
+  Ints offset = __builtin_convertvector(from_top, Ints);
+  Reals stretched = __builtin_convertvector(offset, Reals) * v.scale[g];
+  Ints indices = v.column[g] + v.width[g] * __builtin_convertvector(stretched, Ints);
+  if (kClamp) {
+    indices &= ~(indices < 0);
+    indices = select(indices > v.last_word[g], v.last_word[g], indices);
+  }
+  std::memcpy(index, &indices, sizeof indices);
+}
+
+// Group g's wall pixels at the indices.
+template <bool kDark>
+inline Ints wall_words(const BlockVectors& v, int g, const int32_t* index) {
+  const uint8_t* const* pixels = v.pixels + g * kLanes;
+  Ints words = {picture_word(pixels[0], index[0]), picture_word(pixels[1], index[1]),
+                picture_word(pixels[2], index[2]), picture_word(pixels[3], index[3])};
+  if (kDark) {
+    Ints darkened = (words & int32_t(0xFF000000u)) | ((words >> 1) & 0x007F7F7F);
+    words = select(v.dark[g], darkened, words);
+  }
+  return words;
+}
+
+// A row inside every lane's wall. The indices of the whole row are worked
+// out before the pictures are read, so that the reads overlap.
+template <bool kDark, bool kClamp>
+void wall_row(uint32_t* row_out, const BlockVectors& v, int row) {
+  int32_t index[kBlockColumns];
+  for (int g = 0; g < kGroups; ++g) wall_indices<kClamp>(v, g, splat(row), index + g * kLanes);
+  for (int g = 0; g < kGroups; ++g)
+    store_row(row_out + g * kLanes, wall_words<kDark>(v, g, index + g * kLanes));
+}
+
+// A row that mixes the kinds: each lane takes its fill above, its wall or its
+// fill below, or keeps its pixel where that is not drawn here. The wall's
+// indices are worked out for the wall row nearest to the row.
+template <bool kDark, bool kClamp>
+void ragged_row(uint32_t* row_out, const BlockVectors& v, int row, RowFill above, RowFill below) {
+  Ints rows = splat(row);
+  int32_t index[kBlockColumns];
+  for (int g = 0; g < kGroups; ++g) {
+    Ints nearest = select(rows < v.wall_first[g], v.wall_first[g], rows);
+    nearest = select(nearest > v.wall_last[g], v.wall_last[g], nearest);
+    wall_indices<kClamp>(v, g, nearest, index + g * kLanes);
+  }
+  for (int g = 0; g < kGroups; ++g) {
+    Ints is_above = rows < v.top[g];
+    Ints is_below = rows >= v.bottom[g];
+    Ints is_wall = ~(is_above | is_below) & v.drawn[g];
+    Ints fills_above = above.drawn ? is_above : Ints{};
+    Ints fills_below = below.drawn ? is_below : Ints{};
+    Ints kept = ~(is_wall | fills_above | fills_below);
+    Ints out = (wall_words<kDark>(v, g, index + g * kLanes) & is_wall) |
+               (splat(int32_t(above.colour)) & fills_above) |
+               (splat(int32_t(below.colour)) & fills_below) |
+               (load_row(row_out + g * kLanes) & kept);
+    store_row(row_out + g * kLanes, out);
+  }
+}
+
+void fill_row(uint32_t* row_out, uint32_t colour) {
+  for (int g = 0; g < kGroups; ++g) store_row(row_out + g * kLanes, splat(int32_t(colour)));
 }
 
 template <bool kDark, bool kClamp>
-void wall_rows(uint32_t* out, size_t stride, const WallLane (&lanes)[kBlockColumns]) {
-  WallVectors v = wall_vectors(lanes);
-  int first = kFrameHeight, end = 0, full_first = 0, full_end = kFrameHeight;
-  for (const WallLane& l : lanes) {
-    if (l.top < l.bottom) {
-      first = std::min(first, l.top);
-      end = std::max(end, l.bottom);
-    }
-    full_first = std::max(full_first, l.top);
-    full_end = std::min(full_end, l.bottom);
+void block_rows(uint32_t* out, size_t stride, const BlockLane (&lanes)[kBlockColumns],
+                RowFill above, RowFill below) {
+  BlockVectors v = block_vectors(lanes);
+  int min_top = kFrameHeight, max_top = 0, min_bottom = kFrameHeight, max_bottom = 0;
+  bool walls_everywhere = true;
+  for (const BlockLane& l : lanes) {
+    min_top = std::min(min_top, l.top);
+    max_top = std::max(max_top, l.top);
+    min_bottom = std::min(min_bottom, l.bottom);
+    max_bottom = std::max(max_bottom, l.bottom);
+    walls_everywhere = walls_everywhere && l.wall;
   }
-  if (full_first >= full_end) full_first = full_end = end;
-  Ints dark[kGroups];
-  for (int c = 0; c < kBlockColumns; ++c) dark[c / kLanes][c % kLanes] = lanes[c].dark ? -1 : 0;
-  int32_t index[kBlockColumns];
-  for (int row = first; row < end; ++row) {
-    uint32_t* row_out = out + row * stride;
-    bool ragged = row < full_first || row >= full_end;
-    wall_row_indices<kClamp>(v, row, ragged, index);
-    if (ragged) {
-      for (int c = 0; c < kBlockColumns; ++c) {
-        if (row < lanes[c].top || row >= lanes[c].bottom) continue;
-        uint32_t p = uint32_t(picture_word(v.pixels[c], index[c]));
-        row_out[c] = kDark && lanes[c].dark ? darken(p) : p;
-      }
-      continue;
-    }
-    for (int c = 0; c < kBlockColumns; c += kLanes) {
-      Ints words = {picture_word(v.pixels[c], index[c]), picture_word(v.pixels[c + 1], index[c + 1]),
-                    picture_word(v.pixels[c + 2], index[c + 2]),
-                    picture_word(v.pixels[c + 3], index[c + 3])};
-      if (kDark) words = (dark[c / kLanes] & darkened(words)) | (~dark[c / kLanes] & words);
-      std::memcpy(row_out + c, &words, sizeof words);
-    }
+  bool any_wall = std::any_of(lanes, lanes + kBlockColumns, [](const BlockLane& l) {
+    return l.wall && l.top < l.bottom;
+  });
+  int row = 0;
+  for (; row < min_top; ++row)
+    if (above.drawn) fill_row(out + row * stride, above.colour);
+  for (; row < max_top; ++row) ragged_row<kDark, kClamp>(out + row * stride, v, row, above, below);
+  for (; row < min_bottom; ++row) {
+    if (walls_everywhere)
+      wall_row<kDark, kClamp>(out + row * stride, v, row);
+    else if (any_wall)
+      ragged_row<kDark, kClamp>(out + row * stride, v, row, above, below);
   }
+  for (; row < max_bottom; ++row)
+    ragged_row<kDark, kClamp>(out + row * stride, v, row, above, below);
+  for (; row < kFrameHeight; ++row)
+    if (below.drawn) fill_row(out + row * stride, below.colour);
 }
 
 }  // namespace
 
-void draw_wall_lanes(uint32_t* out, size_t stride, const WallLane (&lanes)[kBlockColumns]) {
-  auto any = [&](bool WallLane::*flag) {
-    return std::any_of(lanes, lanes + kBlockColumns, [&](const WallLane& l) { return l.*flag; });
+void draw_block_rows(uint32_t* out, size_t stride, const BlockLane (&lanes)[kBlockColumns],
+                     RowFill above, RowFill below) {
+  auto any = [&](bool BlockLane::*flag) {
+    return std::any_of(lanes, lanes + kBlockColumns,
+                       [&](const BlockLane& l) { return l.wall && l.*flag; });
   };
-  bool dark = any(&WallLane::dark), clamped = any(&WallLane::clamped);
+  bool dark = any(&BlockLane::dark), clamped = any(&BlockLane::clamped);
   if (dark)
-    clamped ? wall_rows<true, true>(out, stride, lanes) : wall_rows<true, false>(out, stride, lanes);
+    clamped ? block_rows<true, true>(out, stride, lanes, above, below)
+            : block_rows<true, false>(out, stride, lanes, above, below);
   else
-    clamped ? wall_rows<false, true>(out, stride, lanes)
-            : wall_rows<false, false>(out, stride, lanes);
-}
-
-// The rows every column fills are whole-row fills; the rest go lane by lane.
-void fill_lane_rows(uint32_t* out, size_t stride, const int (&from)[kBlockColumns],
-                    const int (&to)[kBlockColumns], uint32_t colour) {
-  int first = kFrameHeight, end = 0, full_first = 0, full_end = kFrameHeight;
-  for (int c = 0; c < kBlockColumns; ++c) {
-    if (from[c] < to[c]) {
-      first = std::min(first, from[c]);
-      end = std::max(end, to[c]);
-    }
-    full_first = std::max(full_first, from[c]);
-    full_end = std::min(full_end, to[c]);
-  }
-  if (full_first >= full_end) full_first = full_end = end;
-  auto ragged = [&](int row) {
-    for (int c = 0; c < kBlockColumns; ++c)
-      if (row >= from[c] && row < to[c]) out[row * stride + c] = colour;
-  };
-  int row = first;
-  for (; row < full_first; ++row) ragged(row);
-  Ints colours = {int32_t(colour), int32_t(colour), int32_t(colour), int32_t(colour)};
-  for (; row < full_end; ++row)
-    for (int c = 0; c < kBlockColumns; c += kLanes)
-      std::memcpy(out + row * stride + c, &colours, sizeof colours);
-  for (; row < end; ++row) ragged(row);
+    clamped ? block_rows<false, true>(out, stride, lanes, above, below)
+            : block_rows<false, false>(out, stride, lanes, above, below);
 }

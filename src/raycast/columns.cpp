@@ -170,12 +170,11 @@ bool wall_rows_fit(const WallSpan& span, const WallTexture& t) {
 // index is clamped to the pixel buffer, so the first and last rows never read
 // outside it. Drawn down the frame's column: only walls whose rows do not fit
 // the block's 32-bit lanes come here.
-void draw_clamped_wall_rows(uint32_t* out, size_t stride, const ColumnPlan& plan,
-                            const WallTexture& t) {
+void draw_clamped_wall_rows(uint32_t* out, const ColumnPlan& plan, const WallTexture& t) {
   for (int k = plan.span.top; k < plan.span.bottom; ++k) {
     uint32_t p;
     std::memcpy(&p, t.pixels + std::clamp<int64_t>(wall_index(t, k), 0, t.last) * 4, 4);
-    out[size_t(k) * stride] = plan.dark ? darken(p) : p;
+    out[size_t(k) * kFrameWidth] = plan.dark ? darken(p) : p;
   }
 }
 
@@ -216,7 +215,6 @@ void include_kept_rows(const ColumnRules& rules, const ColumnPlan& plan, RowRang
 struct Block {
   int first;  // screen column of lane 0
   uint32_t* out;
-  size_t stride;
   ColumnPlan plans[kBlockColumns];
   RowRange kept;  // rows where some column may keep the pixel it had
 };
@@ -226,7 +224,6 @@ Block plan_block(const ColumnRules& rules, const PatternFrame& frame, float head
   Block block;
   block.first = first;
   block.out = frame_pixels + first;
-  block.stride = kFrameWidth;
   for (int c = 0; c < kBlockColumns; ++c) {
     block.plans[c] = plan_column(rules, frame, heading, first + c, readings[first + c]);
     include_kept_rows(rules, block.plans[c], block.kept);
@@ -234,53 +231,68 @@ Block plan_block(const ColumnRules& rules, const PatternFrame& frame, float head
   return block;
 }
 
-// Walls whose indices fit 32 bits go along the block's rows; the others are
-// drawn down their column.
-void draw_walls(const Block& block) {
-  WallLane lanes[kBlockColumns];
-  for (int c = 0; c < kBlockColumns; ++c) {
-    const ColumnPlan& plan = block.plans[c];
-    lanes[c] = {};
-    if (!plan.image) continue;
-    WallTexture t = wall_texture(plan);
-    if (!wall_rows_fit(plan.span, t)) {
-      draw_clamped_wall_rows(block.out + c, block.stride, plan, t);
-      continue;
-    }
-    bool clamped = wall_index(t, plan.span.top) < 0 || wall_index(t, plan.span.bottom - 1) > t.last;
-    lanes[c] = {t.pixels, int32_t(t.last),  plan.texture_column, int32_t(t.width), t.half,
-                t.scale,  plan.span.top,    plan.span.bottom,    plan.dark,        clamped};
+// The wall's rows along the block's rows when its indices fit 32 bits; the
+// others are drawn down their column here.
+BlockLane block_lane(const Block& block, int c, bool walls) {
+  const ColumnPlan& plan = block.plans[c];
+  BlockLane lane = {};
+  lane.top = plan.span.top;
+  lane.bottom = plan.span.bottom;
+  if (!walls || !plan.image) return lane;
+  WallTexture t = wall_texture(plan);
+  if (!wall_rows_fit(plan.span, t)) {
+    draw_clamped_wall_rows(block.out + c, plan, t);
+    return lane;
   }
-  draw_wall_lanes(block.out, block.stride, lanes);
+  lane.wall = true;
+  lane.pixels = t.pixels;
+  lane.last = int32_t(t.last);
+  lane.column = plan.texture_column;
+  lane.width = int32_t(t.width);
+  lane.half = t.half;
+  lane.scale = t.scale;
+  lane.dark = plan.dark;
+  lane.clamped = wall_index(t, plan.span.top) < 0 || wall_index(t, plan.span.bottom - 1) > t.last;
+  return lane;
 }
 
-// Rows 0 .. top - 1 of each column (above), or bottom .. 899 (below).
-void draw_fill(const Fill& fill, bool above, const Block& block, const PatternFrame& frame) {
-  if (!fill.drawn) return;
-  int from[kBlockColumns], to[kBlockColumns];
-  for (int c = 0; c < kBlockColumns; ++c) {
-    from[c] = above ? 0 : block.plans[c].span.bottom;
-    to[c] = above ? block.plans[c].span.top : kFrameHeight;
-  }
-  if (!fill.pattern) {
-    fill_lane_rows(block.out, block.stride, from, to, fill.colour);
-    return;
-  }
+RowFill row_fill(const Fill& fill) { return {fill.drawn && !fill.pattern, fill.colour}; }
+
+// Walls (when asked for) and solid fills, along the block's rows in one pass.
+void draw_rows(const Block& block, bool walls, const Fill& above, const Fill& below) {
+  BlockLane lanes[kBlockColumns];
   for (int c = 0; c < kBlockColumns; ++c)
-    fill.pattern(block.out + c, block.stride, block.first + c, from[c], to[c], frame);
+    lanes[c] = block_lane(block, c, walls);
+  draw_block_rows(block.out, kFrameWidth, lanes, row_fill(above), row_fill(below));
+}
+
+// A generated fill down each column: rows 0 .. top - 1 (above), or
+// bottom .. 899 (below).
+void draw_pattern(const Fill& fill, bool above, const Block& block, const PatternFrame& frame) {
+  if (!fill.pattern) return;
+  for (int c = 0; c < kBlockColumns; ++c) {
+    const WallSpan& span = block.plans[c].span;
+    fill.pattern(block.out + c, kFrameWidth, block.first + c, above ? 0 : span.bottom,
+                 above ? span.top : kFrameHeight, frame);
+  }
 }
 
 // The columns first .. first + 15: set up, then wall rows (when drawn), the
 // rows above, the rows below, which for each column is the order a pattern
-// that reaches into its neighbour's rows expects. Rows that may keep their
-// pixels start from the frame's (black while a clear waits).
+// that reaches outside its rows expects. The walls and solid fills go along
+// the rows first, then the patterns down their columns; patterns above
+// reach down into the rows below, so a solid fill below them comes last.
+// Rows that may keep their pixels start from the frame's (black while a
+// clear waits).
 void draw_column_block(const ColumnRules& rules, const PatternFrame& frame, float heading,
                        const uint32_t* readings, int first) {
   Block block = plan_block(rules, frame, heading, readings, first);
   framebuffer_settle_area(first, kBlockColumns, block.kept.first, block.kept.end);
-  draw_walls(block);
-  draw_fill(rules.fill_above, true, block, frame);
-  draw_fill(rules.fill_below, false, block, frame);
+  bool below_waits = rules.fill_above.pattern && rules.fill_below.drawn && !rules.fill_below.pattern;
+  draw_rows(block, true, rules.fill_above, below_waits ? kNoFill : rules.fill_below);
+  draw_pattern(rules.fill_above, true, block, frame);
+  if (below_waits) draw_rows(block, false, kNoFill, rules.fill_below);
+  draw_pattern(rules.fill_below, false, block, frame);
 }
 
 void draw_columns(const ColumnRules& rules, float r) {
