@@ -105,14 +105,27 @@ inline Ints wall_words(const BlockVectors& v, int g, const int32_t* index) {
   return words;
 }
 
-// A row inside every lane's wall. The indices of the whole row are worked
-// out before the pictures are read, so that the reads overlap.
+// Rows first .. end - 1, inside every lane's wall. The indices of a whole
+// row are worked out before the pictures are read, so that the reads
+// overlap; a group of lanes whose indices are those of the row above (a
+// picture row stretched over several screen rows) stores the words it read
+// there again.
 template <bool kDark, bool kClamp>
-void wall_row(uint32_t* row_out, const BlockVectors& v, int row) {
-  int32_t index[kBlockColumns];
-  for (int g = 0; g < kGroups; ++g) wall_indices<kClamp>(v, g, splat(row), index + g * kLanes);
-  for (int g = 0; g < kGroups; ++g)
-    store_row(row_out + g * kLanes, wall_words<kDark>(v, g, index + g * kLanes));
+void wall_rows(uint32_t* out, size_t stride, const BlockVectors& v, int first, int end) {
+  int32_t index[kBlockColumns], read_at[kBlockColumns];
+  Ints words[kGroups] = {};
+  std::fill(read_at, read_at + kBlockColumns, -1);
+  for (int row = first; row < end; ++row) {
+    uint32_t* row_out = out + row * stride;
+    for (int g = 0; g < kGroups; ++g) wall_indices<kClamp>(v, g, splat(row), index + g * kLanes);
+    for (int g = 0; g < kGroups; ++g) {
+      if (std::memcmp(index + g * kLanes, read_at + g * kLanes, sizeof(Ints)) != 0) {
+        words[g] = wall_words<kDark>(v, g, index + g * kLanes);
+        std::memcpy(read_at + g * kLanes, index + g * kLanes, sizeof(Ints));
+      }
+      store_row(row_out + g * kLanes, words[g]);
+    }
+  }
 }
 
 // A row that mixes the kinds: each lane takes its fill above, its wall or its
@@ -166,12 +179,12 @@ void block_rows(uint32_t* out, size_t stride, const BlockLane (&lanes)[kBlockCol
   for (; row < min_top; ++row)
     if (above.drawn) fill_row(out + row * stride, above.colour);
   for (; row < max_top; ++row) ragged_row<kDark, kClamp>(out + row * stride, v, row, above, below);
-  for (; row < min_bottom; ++row) {
-    if (walls_everywhere)
-      wall_row<kDark, kClamp>(out + row * stride, v, row);
-    else if (any_wall)
-      ragged_row<kDark, kClamp>(out + row * stride, v, row, above, below);
+  if (walls_everywhere) {
+    wall_rows<kDark, kClamp>(out, stride, v, row, min_bottom);
+    row = std::max(row, min_bottom);
   }
+  for (; row < min_bottom; ++row)
+    if (any_wall) ragged_row<kDark, kClamp>(out + row * stride, v, row, above, below);
   for (; row < max_bottom; ++row)
     ragged_row<kDark, kClamp>(out + row * stride, v, row, above, below);
   for (; row < kFrameHeight; ++row)
