@@ -172,9 +172,8 @@ void block_rows(uint32_t* out, size_t stride, const BlockLane (&lanes)[kBlockCol
     max_bottom = std::max(max_bottom, l.bottom);
     walls_everywhere = walls_everywhere && l.wall;
   }
-  bool any_wall = std::any_of(lanes, lanes + kBlockColumns, [](const BlockLane& l) {
-    return l.wall && l.top < l.bottom;
-  });
+  bool any_wall = std::any_of(lanes, lanes + kBlockColumns,
+                              [](const BlockLane& l) { return l.wall && l.top < l.bottom; });
   int row = 0;
   for (; row < min_top; ++row)
     if (above.drawn) fill_row(out + row * stride, above.colour);

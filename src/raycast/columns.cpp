@@ -1,8 +1,9 @@
 // The column pipeline shared by the six renderers: wall height, its rows on
 // screen, the texture column, the wall's picture and its rows, then the fills
 // above and below. Each renderer is a set of rules that varies the small parts.
-// Blocks of 16 columns are shared among the worker pool and drawn down strips
-// that then go into the frame along its rows.
+// Blocks of 16 columns are shared among the worker pool and drawn straight
+// into the frame: walls and solid fills along its rows (block_rows), the
+// generated patterns down each column.
 #include "raycast/columns.h"
 
 #include <algorithm>
@@ -143,7 +144,7 @@ struct WallTexture {
 
 WallTexture wall_texture(const ColumnPlan& plan) {
   const Image& image = *plan.image;
-  return {image.pixels,        image.width, int64_t(image.pixels_size / 4) - 1,
+  return {image.pixels,        image.width,    int64_t(image.pixels_size / 4) - 1,
           plan.texture_column, plan.span.half, float(image.height) / plan.span.height};
 }
 
@@ -169,7 +170,7 @@ bool wall_rows_fit(const WallSpan& span, const WallTexture& t) {
 // outside the picture run into the neighbouring picture row; the linear
 // index is clamped to the pixel buffer, so the first and last rows never read
 // outside it. Drawn down the frame's column: only walls whose rows do not fit
-// the block's 32-bit lanes come here.
+// the block's 32-bit lanes (the eye on a wall's face) come here.
 void draw_clamped_wall_rows(uint32_t* out, const ColumnPlan& plan, const WallTexture& t) {
   for (int k = plan.span.top; k < plan.span.bottom; ++k) {
     uint32_t p;
@@ -231,8 +232,17 @@ Block plan_block(const ColumnRules& rules, const PatternFrame& frame, float head
   return block;
 }
 
-// The wall's rows along the block's rows when its indices fit 32 bits; the
-// others are drawn down their column here.
+void draw_walls_down_columns(const Block& block) {
+  for (int c = 0; c < kBlockColumns; ++c) {
+    const ColumnPlan& plan = block.plans[c];
+    if (!plan.image) continue;
+    WallTexture t = wall_texture(plan);
+    if (!wall_rows_fit(plan.span, t)) draw_clamped_wall_rows(block.out + c, plan, t);
+  }
+}
+
+// Column c as the row pass draws it: its wall when asked for and its indices
+// fit 32 bits.
 BlockLane block_lane(const Block& block, int c, bool walls) {
   const ColumnPlan& plan = block.plans[c];
   BlockLane lane = {};
@@ -240,10 +250,7 @@ BlockLane block_lane(const Block& block, int c, bool walls) {
   lane.bottom = plan.span.bottom;
   if (!walls || !plan.image) return lane;
   WallTexture t = wall_texture(plan);
-  if (!wall_rows_fit(plan.span, t)) {
-    draw_clamped_wall_rows(block.out + c, plan, t);
-    return lane;
-  }
+  if (!wall_rows_fit(plan.span, t)) return lane;
   lane.wall = true;
   lane.pixels = t.pixels;
   lane.last = int32_t(t.last);
@@ -261,8 +268,7 @@ RowFill row_fill(const Fill& fill) { return {fill.drawn && !fill.pattern, fill.c
 // Walls (when asked for) and solid fills, along the block's rows in one pass.
 void draw_rows(const Block& block, bool walls, const Fill& above, const Fill& below) {
   BlockLane lanes[kBlockColumns];
-  for (int c = 0; c < kBlockColumns; ++c)
-    lanes[c] = block_lane(block, c, walls);
+  for (int c = 0; c < kBlockColumns; ++c) lanes[c] = block_lane(block, c, walls);
   draw_block_rows(block.out, kFrameWidth, lanes, row_fill(above), row_fill(below));
 }
 
@@ -280,15 +286,17 @@ void draw_pattern(const Fill& fill, bool above, const Block& block, const Patter
 // The columns first .. first + 15: set up, then wall rows (when drawn), the
 // rows above, the rows below, which for each column is the order a pattern
 // that reaches outside its rows expects. The walls and solid fills go along
-// the rows first, then the patterns down their columns; patterns above
-// reach down into the rows below, so a solid fill below them comes last.
-// Rows that may keep their pixels start from the frame's (black while a
-// clear waits).
+// the rows first (the few walls too near for 32-bit indices down their
+// columns), then the patterns down their columns; patterns above reach down
+// into the rows below, so a solid fill below them comes last. Rows that may
+// keep their pixels start from the frame's (black while a clear waits).
 void draw_column_block(const ColumnRules& rules, const PatternFrame& frame, float heading,
                        const uint32_t* readings, int first) {
   Block block = plan_block(rules, frame, heading, readings, first);
   framebuffer_settle_area(first, kBlockColumns, block.kept.first, block.kept.end);
-  bool below_waits = rules.fill_above.pattern && rules.fill_below.drawn && !rules.fill_below.pattern;
+  bool below_waits =
+      rules.fill_above.pattern && rules.fill_below.drawn && !rules.fill_below.pattern;
+  draw_walls_down_columns(block);
   draw_rows(block, true, rules.fill_above, below_waits ? kNoFill : rules.fill_below);
   draw_pattern(rules.fill_above, true, block, frame);
   if (below_waits) draw_rows(block, false, kNoFill, rules.fill_below);
@@ -302,9 +310,8 @@ void draw_columns(const ColumnRules& rules, float r) {
   if (rules.reads_clock)
     for (int i = 0; i < kFrameWidth; ++i)
       if (rules.reads_clock(column_hits[i], frame)) readings[i] = clock_ticks();
-  workers_for(kFrameWidth, kBlockColumns, [&](int first, int) {
-    draw_column_block(rules, frame, heading, readings, first);
-  });
+  workers_for(kFrameWidth, kBlockColumns,
+              [&](int first, int) { draw_column_block(rules, frame, heading, readings, first); });
   framebuffer_all_drawn();
 }
 
@@ -368,14 +375,12 @@ WallSlice rippling_slice(const ColumnHit& hit, int, float heading, const Pattern
 }  // namespace
 
 void draw_columns_intro1() {
-  draw_columns(
-      {plain_slice, nullptr, true, false, solid(kViolet), pattern(fill_ripple_floor)}, 0);
+  draw_columns({plain_slice, nullptr, true, false, solid(kViolet), pattern(fill_ripple_floor)}, 0);
 }
 
 void draw_columns_intro2() {
-  draw_columns({breathing_slice, every_column, true, false, solid(kViolet),
-                pattern(fill_ripple_floor)},
-               0);
+  draw_columns(
+      {breathing_slice, every_column, true, false, solid(kViolet), pattern(fill_ripple_floor)}, 0);
 }
 
 // Opens with the tangent skies over the sine floor and no walls; at r = 117
@@ -397,8 +402,7 @@ void draw_columns_scene1() {
 }
 
 void draw_columns_scene2() {
-  draw_columns({sliding_slice, horizontal_face, true, false, solid(kSeaGlass), solid(kMint)},
-               0);
+  draw_columns({sliding_slice, horizontal_face, true, false, solid(kSeaGlass), solid(kMint)}, 0);
 }
 
 void draw_columns_scene3() {
@@ -407,7 +411,6 @@ void draw_columns_scene3() {
 }
 
 void draw_columns_scene4() {
-  draw_columns({plain_slice, nullptr, true, false, solid(kViolet),
-                pattern(fill_quarter_ripple_floor)},
-               0);
+  draw_columns(
+      {plain_slice, nullptr, true, false, solid(kViolet), pattern(fill_quarter_ripple_floor)}, 0);
 }

@@ -66,7 +66,8 @@ PatternFrame pattern_frame(float r) {
 }
 
 // (tan(i / (j + 1) + 1) x 100 - atan(i & j) x 40, truncated) ^ 0xFDC05371.
-void fill_ripple_floor(uint32_t* out, size_t stride, int i, int first_row, int end_row, const PatternFrame&) {
+void fill_ripple_floor(uint32_t* out, size_t stride, int i, int first_row, int end_row,
+                       const PatternFrame&) {
   for (int j = first_row; j < end_row; ++j) {
     double v = hundred_tan(column_over_row(i, j) + 1) - forty_atan(i & j);
     out[j * stride] = uint32_t(to_int32(v)) ^ 0xFDC05371u;
@@ -88,7 +89,8 @@ void fill_quarter_ripple_floor(uint32_t* out, size_t stride, int i, int first_ro
 // The row written is never below j - 2 nor above j. Row j + 2, when the fill
 // reaches it, lands where row j does and replaces its value, so rows 4n and
 // 4n + 1 are only worked out when the fill ends before that.
-void fill_banded_floor(uint32_t* out, size_t stride, int i, int first_row, int end_row, const PatternFrame&) {
+void fill_banded_floor(uint32_t* out, size_t stride, int i, int first_row, int end_row,
+                       const PatternFrame&) {
   for (int j = first_row; j < end_row; ++j) {
     if ((j & 2) == 0 && j + 2 < end_row) continue;
     double v = hundred_tan(column_over_row(i, j) + 1) - 5.0 * double((2 * j) & i);
@@ -100,8 +102,9 @@ void fill_banded_floor(uint32_t* out, size_t stride, int i, int first_row, int e
 // (|50 sin(u)| truncated + 4 x (j & i)) ^ (j + 0x23B0C8F).
 void fill_sine_floor(uint32_t* out, size_t stride, int i, int first_row, int end_row,
                      const PatternFrame& frame) {
-  sine_rows(i, first_row, end_row, frame,
-            [out, stride](int j, uint32_t term) { out[j * stride] = term ^ (uint32_t(j) + 0x23B0C8Fu); });
+  sine_rows(i, first_row, end_row, frame, [out, stride](int j, uint32_t term) {
+    out[j * stride] = term ^ (uint32_t(j) + 0x23B0C8Fu);
+  });
 }
 
 // d = (r / 200) x (2 k) + 1, u = 1 - (5 i) / d in single precision;

@@ -21,8 +21,8 @@ struct PatternFrame {
 // Also prepares the patterns' tables on the first call.
 PatternFrame pattern_frame(float r);
 
-using ColumnPattern = void (*)(uint32_t* out, size_t stride, int column, int first_row,
-                               int end_row, const PatternFrame& frame);
+using ColumnPattern = void (*)(uint32_t* out, size_t stride, int column, int first_row, int end_row,
+                               const PatternFrame& frame);
 
 void fill_ripple_floor(uint32_t* out, size_t stride, int column, int first_row, int end_row,
                        const PatternFrame& frame);
