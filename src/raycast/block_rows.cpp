@@ -134,12 +134,6 @@ void wall_rows(uint32_t* out, size_t stride, const BlockVectors& v, int first, i
 template <bool kDark, bool kClamp>
 void ragged_row(uint32_t* row_out, const BlockVectors& v, int row, RowFill above, RowFill below) {
   Ints rows = splat(row);
-  int32_t index[kBlockColumns];
-  for (int g = 0; g < kGroups; ++g) {
-    Ints nearest = select(rows < v.wall_first[g], v.wall_first[g], rows);
-    nearest = select(nearest > v.wall_last[g], v.wall_last[g], nearest);
-    wall_indices<kClamp>(v, g, nearest, index + g * kLanes);
-  }
   for (int g = 0; g < kGroups; ++g) {
     Ints is_above = rows < v.top[g];
     Ints is_below = rows >= v.bottom[g];
@@ -147,7 +141,17 @@ void ragged_row(uint32_t* row_out, const BlockVectors& v, int row, RowFill above
     Ints fills_above = above.drawn ? is_above : Ints{};
     Ints fills_below = below.drawn ? is_below : Ints{};
     Ints kept = ~(is_wall | fills_above | fills_below);
-    Ints out = (wall_words<kDark>(v, g, index + g * kLanes) & is_wall) |
+    int64_t walls[2];
+    std::memcpy(walls, &is_wall, sizeof walls);
+    Ints words = {};
+    if (walls[0] | walls[1]) {
+      Ints nearest = select(rows < v.wall_first[g], v.wall_first[g], rows);
+      nearest = select(nearest > v.wall_last[g], v.wall_last[g], nearest);
+      int32_t index[kLanes];
+      wall_indices<kClamp>(v, g, nearest, index);
+      words = wall_words<kDark>(v, g, index);
+    }
+    Ints out = (words & is_wall) |
                (splat(int32_t(above.colour)) & fills_above) |
                (splat(int32_t(below.colour)) & fills_below) |
                (load_row(row_out + g * kLanes) & kept);
