@@ -114,7 +114,7 @@ template <bool kDark, bool kClamp>
 void wall_rows(uint32_t* out, size_t stride, const BlockVectors& v, int first, int end) {
   int32_t index[kBlockColumns], read_at[kBlockColumns];
   Ints words[kGroups] = {};
-  std::fill(read_at, read_at + kBlockColumns, -1);
+  std::fill(read_at, read_at + kBlockColumns, -1);  // no index: each lies in 0 .. last
   for (int row = first; row < end; ++row) {
     uint32_t* row_out = out + row * stride;
     for (int g = 0; g < kGroups; ++g) wall_indices<kClamp>(v, g, splat(row), index + g * kLanes);
@@ -151,8 +151,7 @@ void ragged_row(uint32_t* row_out, const BlockVectors& v, int row, RowFill above
       wall_indices<kClamp>(v, g, nearest, index);
       words = wall_words<kDark>(v, g, index);
     }
-    Ints out = (words & is_wall) |
-               (splat(int32_t(above.colour)) & fills_above) |
+    Ints out = (words & is_wall) | (splat(int32_t(above.colour)) & fills_above) |
                (splat(int32_t(below.colour)) & fills_below) |
                (load_row(row_out + g * kLanes) & kept);
     store_row(row_out + g * kLanes, out);
