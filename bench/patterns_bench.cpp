@@ -1,5 +1,5 @@
 // Each generated sky and floor over a whole frame's columns on one thread,
-// drawn into a block of 16 strips as the column pipeline draws them, with the
+// drawn down the frame's columns as the column pipeline draws them, with the
 // rows above or below a wall varying from column to column as walls cut them.
 // Every iteration draws the same frame, so the tangent skies find their memo
 // as the previous iteration left it.
@@ -12,21 +12,18 @@
 
 namespace {
 
-constexpr int kStrips = 16;
-
 void Patterns(benchmark::State& state, ColumnPattern fill, float r, bool sky) {
-  std::vector<uint32_t> strips(size_t(kStrips) * kFrameHeight);
+  std::vector<uint32_t> pixels(kFramePixelCount);
   PatternFrame frame = pattern_frame(r);
   for (auto _ : state) {
     for (int i = 0; i < kFrameWidth; ++i) {
       int rows = 250 + (i * 37) % 150;
-      uint32_t* strip = strips.data() + size_t(i % kStrips) * kFrameHeight;
       if (sky)
-        fill(strip, i, 0, rows, frame);
+        fill(pixels.data() + i, kFrameWidth, i, 0, rows, frame);
       else
-        fill(strip, i, kFrameHeight - rows, kFrameHeight, frame);
+        fill(pixels.data() + i, kFrameWidth, i, kFrameHeight - rows, kFrameHeight, frame);
     }
-    benchmark::DoNotOptimize(strips.data());
+    benchmark::DoNotOptimize(pixels.data());
     benchmark::ClobberMemory();
   }
 }

@@ -1,7 +1,6 @@
-// Storage of the framebuffer pointer, the per-frame clear and the copies
-// between column strips and the frame. The copies move four pixels at a time
-// in vectors of four 32-bit words (the compilers' own vector type, which
-// every target has), turning 4 x 4 squares of pixels about their diagonal.
+// Storage of the framebuffer pointer, the per-frame clear and the row fill,
+// which stores four pixels at a time in vectors of four 32-bit words (the
+// compilers' own vector type, which every target has).
 #include "common/framebuffer.h"
 
 #include <cstring>
@@ -18,28 +17,7 @@ bool clear_waiting = false;  // set and cleared by the drawing thread only
 
 typedef uint32_t Words __attribute__((vector_size(16)));
 
-inline Words load_words(const uint32_t* p) {
-  Words w;
-  std::memcpy(&w, p, sizeof w);
-  return w;
-}
-
 inline void store_words(uint32_t* p, Words w) { std::memcpy(p, &w, sizeof w); }
-
-// The square whose row k is in[k * in_step] .. + 3, written with its rows and
-// columns exchanged: row k of the result goes to out[k * out_step].
-inline void turn_square(const uint32_t* in, size_t in_step, uint32_t* out, size_t out_step) {
-  Words a = load_words(in), b = load_words(in + in_step);
-  Words c = load_words(in + 2 * in_step), d = load_words(in + 3 * in_step);
-  Words ab_low = __builtin_shufflevector(a, b, 0, 4, 1, 5);
-  Words ab_high = __builtin_shufflevector(a, b, 2, 6, 3, 7);
-  Words cd_low = __builtin_shufflevector(c, d, 0, 4, 1, 5);
-  Words cd_high = __builtin_shufflevector(c, d, 2, 6, 3, 7);
-  store_words(out, __builtin_shufflevector(ab_low, cd_low, 0, 1, 4, 5));
-  store_words(out + out_step, __builtin_shufflevector(ab_low, cd_low, 2, 3, 6, 7));
-  store_words(out + 2 * out_step, __builtin_shufflevector(ab_high, cd_high, 0, 1, 4, 5));
-  store_words(out + 3 * out_step, __builtin_shufflevector(ab_high, cd_high, 2, 3, 6, 7));
-}
 
 }  // namespace
 
@@ -63,30 +41,9 @@ void framebuffer_settle() {
   });
 }
 
-// Whole squares where four columns remain (900 rows are 225 squares high),
-// single pixels for the rest.
-void frame_to_strips(int first, int count, ColumnStrip* strips) {
-  if (clear_waiting) {
-    fill_pixels(strips[0], size_t(count) * kFrameHeight, kFrameClearColour);
-    return;
-  }
-  int whole = count - count % 4;
-  for (int row = 0; row < kFrameHeight; row += 4)
-    for (int c = 0; c < whole; c += 4)
-      turn_square(frame_pixels + size_t(row) * kFrameWidth + first + c, kFrameWidth,
-                  &strips[c][row], kFrameHeight);
-  for (int c = whole; c < count; ++c)
-    for (int row = 0; row < kFrameHeight; ++row)
-      strips[c][row] = frame_pixels[size_t(row) * kFrameWidth + first + c];
-}
-
-void strips_to_frame(int first, int count, const ColumnStrip* strips) {
-  int whole = count - count % 4;
-  for (int row = 0; row < kFrameHeight; row += 4)
-    for (int c = 0; c < whole; c += 4)
-      turn_square(&strips[c][row], kFrameHeight,
-                  frame_pixels + size_t(row) * kFrameWidth + first + c, kFrameWidth);
-  for (int c = whole; c < count; ++c)
-    for (int row = 0; row < kFrameHeight; ++row)
-      frame_pixels[size_t(row) * kFrameWidth + first + c] = strips[c][row];
+void framebuffer_settle_area(int first_column, int columns, int first_row, int end_row) {
+  if (!clear_waiting) return;
+  for (int row = first_row; row < end_row; ++row)
+    fill_pixels(frame_pixels + size_t(row) * kFrameWidth + first_column, size_t(columns),
+                kFrameClearColour);
 }

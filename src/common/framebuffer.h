@@ -30,14 +30,8 @@ void framebuffer_all_drawn();
 // count pixels from p on to colour, four at a time.
 void fill_pixels(uint32_t* p, size_t count, uint32_t colour);
 
-// A block of neighbouring screen columns, each drawn down its own strip:
-// strip c holds rows 0..899 of column first + c, top to bottom. Drawing down a
-// strip stays within a few pages of memory, where drawing down the frame's
-// column would touch a new one on every row.
-constexpr int kStripColumns = 16;
-using ColumnStrip = uint32_t[kFrameHeight];
-
-// Columns first .. first + count - 1 (count 1..16, inside the frame) from the
-// frame into strips 0 .. count - 1 (black while a clear waits), and back.
-void frame_to_strips(int first, int count, ColumnStrip* strips);
-void strips_to_frame(int first, int count, const ColumnStrip* strips);
+// Carries out a waiting clear on columns first_column .. + columns - 1 of
+// rows first_row .. end_row - 1 alone (inside the frame; none when
+// first_row >= end_row), for drawing shared out by blocks of columns that
+// keeps some pixels there; framebuffer_all_drawn then ends the wait.
+void framebuffer_settle_area(int first_column, int columns, int first_row, int end_row);

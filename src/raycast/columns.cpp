@@ -1,8 +1,9 @@
 // The column pipeline shared by the six renderers: wall height, its rows on
 // screen, the texture column, the wall's picture and its rows, then the fills
 // above and below. Each renderer is a set of rules that varies the small parts.
-// Blocks of 16 columns are shared among the worker pool and drawn down strips
-// that then go into the frame along its rows.
+// Blocks of 16 columns are shared among the worker pool and drawn straight
+// into the frame: walls and solid fills along its rows (block_rows), the
+// generated patterns down each column.
 #include "raycast/columns.h"
 
 #include <algorithm>
@@ -16,13 +17,13 @@
 #include "common/workers.h"
 #include "platform/clock.h"
 #include "png/image.h"
+#include "raycast/block_rows.h"
 #include "raycast/camera.h"
 #include "raycast/patterns.h"
 #include "raycast/world.h"
 
 namespace {
 
-constexpr float kCentreRow = 450.0f;
 constexpr int kTextureTile = 64;  // world units, and texture columns, per wall face
 
 constexpr uint32_t kViolet = 0xFFAF0030;
@@ -45,6 +46,21 @@ struct WallSpan {
   int bottom;
 };
 
+// A fill above or below the walls: a solid colour, drawn along the rows, or a
+// generated pattern, drawn down each column; not drawn: the rows keep what
+// they had.
+struct Fill {
+  bool drawn;
+  bool covers_its_rows;  // false: some of its rows keep what they had
+  uint32_t colour;
+  ColumnPattern pattern;  // null: the colour
+};
+
+constexpr Fill kNoFill = {false, false, 0, nullptr};
+constexpr Fill solid(uint32_t colour) { return {true, true, colour, nullptr}; }
+constexpr Fill pattern(ColumnPattern fill) { return {true, true, 0, fill}; }
+constexpr Fill partial_pattern(ColumnPattern fill) { return {true, false, 0, fill}; }
+
 // Everything a renderer varies in the pipeline. A renderer whose clock
 // reading depends on the column says which columns read it; those readings
 // are taken in column order before the columns are drawn.
@@ -54,9 +70,8 @@ struct ColumnRules {
   bool (*reads_clock)(const ColumnHit& hit, const PatternFrame& frame);  // null: no column
   bool draw_walls;
   bool darken_close_walls;
-  bool fills_cover_their_rows;  // false: some rows of the fills keep what they had
-  ColumnPattern fill_above;     // none: the rows above keep what they had
-  ColumnPattern fill_below;
+  Fill fill_above;
+  Fill fill_below;
 };
 
 // One column's set-up: where its wall lies, and the picture and its column
@@ -112,10 +127,9 @@ const Image* wall_image(int32_t cell) {
 // Screen row k's row of the picture: the distance in pixels from the
 // unclipped top of the wall, stretched by scale (picture rows per pixel).
 // Never decreasing in k while both conversions stay in range.
-template <int32_t (*truncate)(double)>
 inline int32_t texture_row(int k, float half, float scale) {
-  int32_t offset = truncate(float(k) + half - kCentreRow);
-  return truncate(float(offset) * scale);
+  int32_t offset = to_int32(float(k) + half - kCentreRow);
+  return to_int32(float(offset) * scale);
 }
 
 // The wall's picture as the rows of one column sample it.
@@ -128,66 +142,41 @@ struct WallTexture {
   float scale;
 };
 
-// The linear index of the picture word that wall row k shows. Index is
-// int64_t where the texture row may overflow, int32_t where the row has
-// been shown to lie inside the picture's buffer (which has fewer than 2^30
-// words), so that a block of rows fits a vector register.
-template <typename Index, int32_t (*truncate)(double)>
-inline Index wall_index(const WallTexture& t, int k) {
-  return Index(t.column) + Index(t.width) * Index(texture_row<truncate>(k, t.half, t.scale));
+WallTexture wall_texture(const ColumnPlan& plan) {
+  const Image& image = *plan.image;
+  return {image.pixels,        image.width,    int64_t(image.pixels_size / 4) - 1,
+          plan.texture_column, plan.span.half, float(image.height) / plan.span.height};
 }
 
-inline uint32_t wall_word(const WallTexture& t, int64_t index) {
-  uint32_t p;
-  std::memcpy(&p, t.pixels + index * 4, 4);
-  return p;
+// The linear index of the picture word that wall row k shows.
+inline int64_t wall_index(const WallTexture& t, int k) {
+  return int64_t(t.column) + t.width * int64_t(texture_row(k, t.half, t.scale));
 }
 
-// Wall rows whose picture indices are worked out together, a block the
-// compiler can turn into vector instructions.
-constexpr int kRowBlock = 8;
+// The index never decreases down the column: when the first and last rows
+// convert in range and their indices fit 32 bits, so do every row's, and the
+// rows can be drawn along the block's rows.
+bool wall_rows_fit(const WallSpan& span, const WallTexture& t) {
+  int end = span.bottom - 1;
+  return to_int32(float(span.top) + t.half - kCentreRow) != INT32_MIN &&
+         to_int32(float(end) + t.half - kCentreRow) != INT32_MIN &&
+         texture_row(span.top, t.half, t.scale) != INT32_MIN &&
+         texture_row(end, t.half, t.scale) != INT32_MIN && wall_index(t, span.top) >= INT32_MIN &&
+         wall_index(t, end) <= INT32_MAX;
+}
 
 // The whole picture height is stretched over the unclipped wall, so a wall
 // clipped by the frame shows the matching middle part. Texture columns
 // outside the picture run into the neighbouring picture row; the linear
 // index is clamped to the pixel buffer, so the first and last rows never read
-// outside it. The index never decreases down the column: when the first and
-// last rows convert in range and their indices lie inside the buffer, so do
-// every row's, and the rows are copied without range tests or clamp.
-void copy_wall_rows(uint32_t* strip, const WallSpan& span, const WallTexture& t) {
-  int end = span.bottom - 1;
-  bool in_range = to_int32(float(span.top) + t.half - kCentreRow) != INT32_MIN &&
-                  to_int32(float(end) + t.half - kCentreRow) != INT32_MIN &&
-                  texture_row<to_int32>(span.top, t.half, t.scale) != INT32_MIN &&
-                  texture_row<to_int32>(end, t.half, t.scale) != INT32_MIN;
-  if (!in_range || wall_index<int64_t, to_int32>(t, span.top) < 0 ||
-      wall_index<int64_t, to_int32>(t, end) > t.last) {
-    for (int k = span.top; k < span.bottom; ++k)
-      strip[k] = wall_word(t, std::clamp<int64_t>(wall_index<int64_t, to_int32>(t, k), 0, t.last));
-    return;
+// outside it. Drawn down the frame's column: only walls whose rows do not fit
+// the block's 32-bit lanes (the eye on a wall's face) come here.
+void draw_clamped_wall_rows(uint32_t* out, const ColumnPlan& plan, const WallTexture& t) {
+  for (int k = plan.span.top; k < plan.span.bottom; ++k) {
+    uint32_t p;
+    std::memcpy(&p, t.pixels + std::clamp<int64_t>(wall_index(t, k), 0, t.last) * 4, 4);
+    out[size_t(k) * kFrameWidth] = plan.dark ? darken(p) : p;
   }
-  int k = span.top;
-  for (; k + kRowBlock <= span.bottom; k += kRowBlock) {
-    int32_t index[kRowBlock];
-    for (int l = 0; l < kRowBlock; ++l) index[l] = wall_index<int32_t, to_int32_in_range>(t, k + l);
-    for (int l = 0; l < kRowBlock; ++l) strip[k + l] = wall_word(t, index[l]);
-  }
-  for (; k < span.bottom; ++k) strip[k] = wall_word(t, wall_index<int32_t, to_int32_in_range>(t, k));
-}
-
-// Alpha kept, each colour byte halved and rounded down.
-void darken_rows(uint32_t* strip, int first, int end) {
-  for (int k = first; k < end; ++k)
-    strip[k] = (strip[k] & 0xFF000000u) | ((strip[k] >> 1) & 0x007F7F7Fu);
-}
-
-void draw_wall_rows(uint32_t* strip, const ColumnPlan& plan) {
-  const WallSpan& span = plan.span;
-  const Image& image = *plan.image;
-  WallTexture t = {image.pixels,        image.width, int64_t(image.pixels_size / 4) - 1,
-                   plan.texture_column, span.half,   float(image.height) / span.height};
-  copy_wall_rows(strip, span, t);
-  if (plan.dark) darken_rows(strip, span.top, span.bottom);
 }
 
 ColumnPlan plan_column(const ColumnRules& rules, const PatternFrame& frame, float heading, int i,
@@ -202,36 +191,116 @@ ColumnPlan plan_column(const ColumnRules& rules, const PatternFrame& frame, floa
   return plan;
 }
 
-// True when some row of the column keeps the pixel it had.
-bool keeps_rows(const ColumnRules& rules, const ColumnPlan& plan) {
-  return !rules.fills_cover_their_rows || !rules.fill_above || !rules.fill_below ||
-         (plan.span.top < plan.span.bottom && !plan.image);
-}
-
-// Wall rows (when drawn), then the rows above, then the rows below.
-void draw_column(const ColumnRules& rules, const PatternFrame& frame, int i,
-                 const ColumnPlan& plan, uint32_t* strip) {
-  if (plan.image) draw_wall_rows(strip, plan);
-  if (rules.fill_above) rules.fill_above(strip, i, 0, plan.span.top, frame);
-  if (rules.fill_below) rules.fill_below(strip, i, plan.span.bottom, kFrameHeight, frame);
-}
-
-// Each worker draws its blocks of columns down its own strips.
-thread_local ColumnStrip strips[kStripColumns];
-
-// The columns first .. end - 1: set up, drawn down the strips (which start
-// from the frame's pixels when some row keeps them), then put into the frame.
-void draw_column_block(const ColumnRules& rules, const PatternFrame& frame, float heading,
-                       const uint32_t* readings, int first, int end) {
-  ColumnPlan plans[kStripColumns];
-  bool keeps = false;
-  for (int i = first; i < end; ++i) {
-    plans[i - first] = plan_column(rules, frame, heading, i, readings[i]);
-    keeps = keeps || keeps_rows(rules, plans[i - first]);
+// Rows first .. end - 1 of a block's columns.
+struct RowRange {
+  int first = kFrameHeight;
+  int end = 0;
+  void include(int from, int to) {
+    if (from >= to) return;
+    first = std::min(first, from);
+    end = std::max(end, to);
   }
-  if (keeps) frame_to_strips(first, end - first, strips);
-  for (int i = first; i < end; ++i) draw_column(rules, frame, i, plans[i - first], strips[i - first]);
-  strips_to_frame(first, end - first, strips);
+};
+
+// The rows of the column that may keep the pixel they had: those of a stage
+// that is not drawn or does not cover its own rows. A row some pattern
+// reaches outside its own rows is still drawn by its own stage.
+void include_kept_rows(const ColumnRules& rules, const ColumnPlan& plan, RowRange& kept) {
+  if (!rules.fill_above.covers_its_rows) kept.include(0, plan.span.top);
+  if (!plan.image) kept.include(plan.span.top, plan.span.bottom);
+  if (!rules.fill_below.covers_its_rows) kept.include(plan.span.bottom, kFrameHeight);
+}
+
+// One block of columns, drawn straight into the frame: out is its first
+// column's pixel on row 0, a row being kFrameWidth pixels on.
+struct Block {
+  int first;  // screen column of lane 0
+  uint32_t* out;
+  ColumnPlan plans[kBlockColumns];
+  RowRange kept;  // rows where some column may keep the pixel it had
+};
+
+Block plan_block(const ColumnRules& rules, const PatternFrame& frame, float heading,
+                 const uint32_t* readings, int first) {
+  Block block;
+  block.first = first;
+  block.out = frame_pixels + first;
+  for (int c = 0; c < kBlockColumns; ++c) {
+    block.plans[c] = plan_column(rules, frame, heading, first + c, readings[first + c]);
+    include_kept_rows(rules, block.plans[c], block.kept);
+  }
+  return block;
+}
+
+void draw_walls_down_columns(const Block& block) {
+  for (int c = 0; c < kBlockColumns; ++c) {
+    const ColumnPlan& plan = block.plans[c];
+    if (!plan.image) continue;
+    WallTexture t = wall_texture(plan);
+    if (!wall_rows_fit(plan.span, t)) draw_clamped_wall_rows(block.out + c, plan, t);
+  }
+}
+
+// Column c as the row pass draws it: its wall when asked for and its indices
+// fit 32 bits.
+BlockLane block_lane(const Block& block, int c, bool walls) {
+  const ColumnPlan& plan = block.plans[c];
+  BlockLane lane = {};
+  lane.top = plan.span.top;
+  lane.bottom = plan.span.bottom;
+  if (!walls || !plan.image) return lane;
+  WallTexture t = wall_texture(plan);
+  if (!wall_rows_fit(plan.span, t)) return lane;
+  lane.wall = true;
+  lane.pixels = t.pixels;
+  lane.last = int32_t(t.last);
+  lane.column = plan.texture_column;
+  lane.width = int32_t(t.width);
+  lane.half = t.half;
+  lane.scale = t.scale;
+  lane.dark = plan.dark;
+  lane.clamped = wall_index(t, plan.span.top) < 0 || wall_index(t, plan.span.bottom - 1) > t.last;
+  return lane;
+}
+
+RowFill row_fill(const Fill& fill) { return {fill.drawn && !fill.pattern, fill.colour}; }
+
+// Walls (when asked for) and solid fills, along the block's rows in one pass.
+void draw_rows(const Block& block, bool walls, const Fill& above, const Fill& below) {
+  BlockLane lanes[kBlockColumns];
+  for (int c = 0; c < kBlockColumns; ++c) lanes[c] = block_lane(block, c, walls);
+  draw_block_rows(block.out, kFrameWidth, lanes, row_fill(above), row_fill(below));
+}
+
+// A generated fill down each column: rows 0 .. top - 1 (above), or
+// bottom .. 899 (below).
+void draw_pattern(const Fill& fill, bool above, const Block& block, const PatternFrame& frame) {
+  if (!fill.pattern) return;
+  for (int c = 0; c < kBlockColumns; ++c) {
+    const WallSpan& span = block.plans[c].span;
+    fill.pattern(block.out + c, kFrameWidth, block.first + c, above ? 0 : span.bottom,
+                 above ? span.top : kFrameHeight, frame);
+  }
+}
+
+// The columns first .. first + 15: set up, then wall rows (when drawn), the
+// rows above, the rows below, which for each column is the order a pattern
+// that reaches outside its rows expects. The walls and solid fills go along
+// the rows first (the few walls too near for 32-bit indices down their
+// columns), then the patterns down their columns; patterns above reach down
+// into the rows below, so a solid fill below them comes last. Rows that may
+// keep their pixels start from the frame's (black while a clear waits).
+void draw_column_block(const ColumnRules& rules, const PatternFrame& frame, float heading,
+                       const uint32_t* readings, int first) {
+  Block block = plan_block(rules, frame, heading, readings, first);
+  framebuffer_settle_area(first, kBlockColumns, block.kept.first, block.kept.end);
+  bool below_waits =
+      rules.fill_above.pattern && rules.fill_below.drawn && !rules.fill_below.pattern;
+  draw_walls_down_columns(block);
+  draw_rows(block, true, rules.fill_above, below_waits ? kNoFill : rules.fill_below);
+  draw_pattern(rules.fill_above, true, block, frame);
+  if (below_waits) draw_rows(block, false, kNoFill, rules.fill_below);
+  draw_pattern(rules.fill_below, false, block, frame);
 }
 
 void draw_columns(const ColumnRules& rules, float r) {
@@ -241,9 +310,8 @@ void draw_columns(const ColumnRules& rules, float r) {
   if (rules.reads_clock)
     for (int i = 0; i < kFrameWidth; ++i)
       if (rules.reads_clock(column_hits[i], frame)) readings[i] = clock_ticks();
-  workers_for(kFrameWidth, kStripColumns, [&](int first, int end) {
-    draw_column_block(rules, frame, heading, readings, first, end);
-  });
+  workers_for(kFrameWidth, kBlockColumns,
+              [&](int first, int) { draw_column_block(rules, frame, heading, readings, first); });
   framebuffer_all_drawn();
 }
 
@@ -307,14 +375,12 @@ WallSlice rippling_slice(const ColumnHit& hit, int, float heading, const Pattern
 }  // namespace
 
 void draw_columns_intro1() {
-  draw_columns({plain_slice, nullptr, true, false, true, fill_solid<kViolet>, fill_ripple_floor},
-               0);
+  draw_columns({plain_slice, nullptr, true, false, solid(kViolet), pattern(fill_ripple_floor)}, 0);
 }
 
 void draw_columns_intro2() {
   draw_columns(
-      {breathing_slice, every_column, true, false, true, fill_solid<kViolet>, fill_ripple_floor},
-      0);
+      {breathing_slice, every_column, true, false, solid(kViolet), pattern(fill_ripple_floor)}, 0);
 }
 
 // Opens with the tangent skies over the sine floor and no walls; at r = 117
@@ -324,31 +390,27 @@ void draw_columns_intro2() {
 void draw_columns_scene1() {
   float r = read_scene_clock();
   if (r == 117.0f) return;
-  ColumnRules rules = {plain_slice, nullptr, r > 117.0f, true, false, nullptr, nullptr};
+  ColumnRules rules = {plain_slice, nullptr, r > 117.0f, true, kNoFill, kNoFill};
   if (r < 112.0f)
-    rules.fill_above = fill_tangent_sky;
+    rules.fill_above = partial_pattern(fill_tangent_sky);
   else if (r > 112.0f && r < 117.0f)
-    rules.fill_above = fill_masked_tangent_sky;
+    rules.fill_above = partial_pattern(fill_masked_tangent_sky);
   else if (r > 117.0f)
-    rules.fill_above = fill_sine_sky;
-  rules.fill_below = r < 117.0f ? fill_sine_floor : fill_banded_floor;
+    rules.fill_above = pattern(fill_sine_sky);
+  rules.fill_below = r < 117.0f ? pattern(fill_sine_floor) : partial_pattern(fill_banded_floor);
   draw_columns(rules, r);
 }
 
 void draw_columns_scene2() {
-  draw_columns({sliding_slice, horizontal_face, true, false, true, fill_solid<kSeaGlass>,
-                fill_solid<kMint>},
-               0);
+  draw_columns({sliding_slice, horizontal_face, true, false, solid(kSeaGlass), solid(kMint)}, 0);
 }
 
 void draw_columns_scene3() {
-  draw_columns({rippling_slice, rippling_face, true, false, true, fill_solid<kSeaGlass>,
-                fill_solid<kMint>},
+  draw_columns({rippling_slice, rippling_face, true, false, solid(kSeaGlass), solid(kMint)},
                read_scene_clock());
 }
 
 void draw_columns_scene4() {
-  draw_columns({plain_slice, nullptr, true, false, true, fill_solid<kViolet>,
-                fill_quarter_ripple_floor},
-               0);
+  draw_columns(
+      {plain_slice, nullptr, true, false, solid(kViolet), pattern(fill_quarter_ripple_floor)}, 0);
 }

@@ -79,19 +79,20 @@ PatternFrame pattern_frame(float r) {
 }
 
 // (tan(i / (j + 1) + 1) x 100 - atan(i & j) x 40, truncated) ^ 0xFDC05371.
-void fill_ripple_floor(uint32_t* strip, int i, int first_row, int end_row, const PatternFrame&) {
+void fill_ripple_floor(uint32_t* out, size_t stride, int i, int first_row, int end_row,
+                       const PatternFrame&) {
   quotient_runs(i, first_row, end_row, [&](int n, int from, int to) {
     for (int j = from; j < to; ++j)
-      strip[j] = uint32_t(hundred_tan_less_forty_atan(n, i & j)) ^ 0xFDC05371u;
+      out[j * stride] = uint32_t(hundred_tan_less_forty_atan(n, i & j)) ^ 0xFDC05371u;
   });
 }
 
 // The ripple floor with atan(i & (j / 4)).
-void fill_quarter_ripple_floor(uint32_t* strip, int i, int first_row, int end_row,
+void fill_quarter_ripple_floor(uint32_t* out, size_t stride, int i, int first_row, int end_row,
                                const PatternFrame&) {
   quotient_runs(i, first_row, end_row, [&](int n, int from, int to) {
     for (int j = from; j < to; ++j)
-      strip[j] = uint32_t(hundred_tan_less_forty_atan(n, i & (j / 4))) ^ 0xFDC05371u;
+      out[j * stride] = uint32_t(hundred_tan_less_forty_atan(n, i & (j / 4))) ^ 0xFDC05371u;
   });
 }
 
@@ -101,42 +102,45 @@ void fill_quarter_ripple_floor(uint32_t* strip, int i, int first_row, int end_ro
 // The row written is never below j - 2 nor above j. Row j + 2, when the fill
 // reaches it, lands where row j does and replaces its value, so rows 4n and
 // 4n + 1 are only worked out when the fill ends before that.
-void fill_banded_floor(uint32_t* strip, int i, int first_row, int end_row, const PatternFrame&) {
+void fill_banded_floor(uint32_t* out, size_t stride, int i, int first_row, int end_row,
+                       const PatternFrame&) {
   quotient_runs(i, first_row, end_row, [&](int n, int from, int to) {
     for (int j = from; j < to; ++j) {
       if ((j & 2) == 0 && j + 2 < end_row) continue;
-      strip[j & 0xDFC053FD] = uint32_t(hundred_tan_less_five_times(n, (2 * j) & i)) & 0xFDC05371u;
+      out[(j & 0xDFC053FD) * stride] =
+          uint32_t(hundred_tan_less_five_times(n, (2 * j) & i)) & 0xFDC05371u;
     }
   });
 }
 
 // d = (2 j) x (r / 200) + 1, u = 1 - (5 i) / d in single precision;
 // (|50 sin(u)| truncated + 4 x (j & i)) ^ (j + 0x23B0C8F).
-void fill_sine_floor(uint32_t* strip, int i, int first_row, int end_row,
+void fill_sine_floor(uint32_t* out, size_t stride, int i, int first_row, int end_row,
                      const PatternFrame& frame) {
-  sine_rows(i, first_row, end_row, frame,
-            [strip](int j, uint32_t term) { strip[j] = term ^ (uint32_t(j) + 0x23B0C8Fu); });
+  sine_rows(i, first_row, end_row, frame, [out, stride](int j, uint32_t term) {
+    out[j * stride] = term ^ (uint32_t(j) + 0x23B0C8Fu);
+  });
 }
 
 // d = (r / 200) x (2 k) + 1, u = 1 - (5 i) / d in single precision;
 // (|50 sin(u)| truncated + 4 x (k & i)) ^ ((k / 50) x 0xFDC4F371), modulo 2^32.
-void fill_sine_sky(uint32_t* strip, int i, int first_row, int end_row,
+void fill_sine_sky(uint32_t* out, size_t stride, int i, int first_row, int end_row,
                    const PatternFrame& frame) {
-  sine_rows(i, first_row, end_row, frame, [strip](int k, uint32_t term) {
-    strip[k] = term ^ ((uint32_t(k) / 50u) * 0xFDC4F371u);
+  sine_rows(i, first_row, end_row, frame, [out, stride](int k, uint32_t term) {
+    out[k * stride] = term ^ ((uint32_t(k) / 50u) * 0xFDC4F371u);
   });
 }
 
 // (2 tan(...), truncated) ^ 0xCAAFF9AA.
-void fill_tangent_sky(uint32_t* strip, int i, int first_row, int end_row,
+void fill_tangent_sky(uint32_t* out, size_t stride, int i, int first_row, int end_row,
                       const PatternFrame& frame) {
   tangent_sky(i, first_row, end_row, frame,
-              [strip](int row, int32_t v) { strip[row] = uint32_t(v) ^ 0xCAAFF9AAu; });
+              [out, stride](int row, int32_t v) { out[row * stride] = uint32_t(v) ^ 0xCAAFF9AAu; });
 }
 
 // (2 tan(...), truncated) & 0xFAAAF900.
-void fill_masked_tangent_sky(uint32_t* strip, int i, int first_row, int end_row,
+void fill_masked_tangent_sky(uint32_t* out, size_t stride, int i, int first_row, int end_row,
                              const PatternFrame& frame) {
   tangent_sky(i, first_row, end_row, frame,
-              [strip](int row, int32_t v) { strip[row] = uint32_t(v) & 0xFAAAF900u; });
+              [out, stride](int row, int32_t v) { out[row * stride] = uint32_t(v) & 0xFAAAF900u; });
 }

@@ -1,7 +1,7 @@
 // The generated fills above and below the walls: solid colours, the ripple
 // and banded floors, and the tangent and sine skies and floors. Each fills
-// rows first_row .. end_row - 1 (within 0..900) of one screen column 0..1599,
-// drawn down a strip: strip[row] is the column's pixel on that row.
+// rows first_row .. end_row - 1 (within 0..900) of one screen column 0..1599:
+// out[row x stride] is the column's pixel on that row.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -24,25 +24,20 @@ struct PatternFrame {
 // Also prepares the patterns' tables on the first call.
 PatternFrame pattern_frame(float r);
 
-using ColumnPattern = void (*)(uint32_t* strip, int column, int first_row, int end_row,
+using ColumnPattern = void (*)(uint32_t* out, size_t stride, int column, int first_row, int end_row,
                                const PatternFrame& frame);
 
-template <uint32_t colour>
-void fill_solid(uint32_t* strip, int, int first_row, int end_row, const PatternFrame&) {
-  if (first_row < end_row) fill_pixels(strip + first_row, size_t(end_row - first_row), colour);
-}
-
-void fill_ripple_floor(uint32_t* strip, int column, int first_row, int end_row,
+void fill_ripple_floor(uint32_t* out, size_t stride, int column, int first_row, int end_row,
                        const PatternFrame& frame);
-void fill_quarter_ripple_floor(uint32_t* strip, int column, int first_row, int end_row,
+void fill_quarter_ripple_floor(uint32_t* out, size_t stride, int column, int first_row, int end_row,
                                const PatternFrame& frame);
-void fill_banded_floor(uint32_t* strip, int column, int first_row, int end_row,
+void fill_banded_floor(uint32_t* out, size_t stride, int column, int first_row, int end_row,
                        const PatternFrame& frame);
-void fill_sine_floor(uint32_t* strip, int column, int first_row, int end_row,
+void fill_sine_floor(uint32_t* out, size_t stride, int column, int first_row, int end_row,
                      const PatternFrame& frame);
-void fill_sine_sky(uint32_t* strip, int column, int first_row, int end_row,
+void fill_sine_sky(uint32_t* out, size_t stride, int column, int first_row, int end_row,
                    const PatternFrame& frame);
-void fill_tangent_sky(uint32_t* strip, int column, int first_row, int end_row,
+void fill_tangent_sky(uint32_t* out, size_t stride, int column, int first_row, int end_row,
                       const PatternFrame& frame);
-void fill_masked_tangent_sky(uint32_t* strip, int column, int first_row, int end_row,
+void fill_masked_tangent_sky(uint32_t* out, size_t stride, int column, int first_row, int end_row,
                              const PatternFrame& frame);

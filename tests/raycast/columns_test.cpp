@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -261,6 +262,57 @@ TEST_F(Columns, SceneTwoSlidesHorizontalFacesWithTheClock) {
   EXPECT_EQ(at(0, 899), 0xFDC4F371u);
 }
 
+// Walls in every column, of every height from a sliver to past the frame
+// (the eye on the face of some), sliding out of the picture on both sides,
+// with some columns short of a picture and some darkened: the blocks' fast paths against the plain
+// per-pixel rule, in scene 2 (solid fills) and scene 1 (dark walls).
+TEST_F(Columns, WallsInEveryColumnEqualThePlainRule) {
+  TestPicture picture(4);
+  for (int i = 0; i < kFrameWidth; ++i) {
+    float distance = float(3 + (i * 37) % 700) * (i % 97 == 0 ? 0.01f : i % 401 == 0 ? 0 : 1);
+    int32_t cell = i % 53 == 0 ? 3 : 5;
+    column_hits[i] = {6.0f, float(i % 200), float(i % 91), distance, uint8_t(i % 3 == 0), cell};
+  }
+  camera_record().heading = 6.0f;
+  auto expect_plain_walls = [&](uint32_t ms, bool dark, int rows_short) {
+    for (int i = 0; i < kFrameWidth; ++i) {
+      const ColumnHit& h = column_hits[i];
+      float ratio = 64.0f / static_cast<float>(std::cos(double(h.angle - 6.0f)) * h.distance);
+      float height = static_cast<float>(double(ratio) * projection_distance);
+      float half = height * 0.5f;
+      int top = 450.0f - half > 0 ? to_int32(450.0f - half) : 0;
+      int bottom = half + 450.0f < 900.0f ? to_int32(half + 450.0f) : 900;
+      int32_t column = h.vertical ? to_int32(h.hit_y) % 64
+                       : dark     ? to_int32(h.hit_x) % 64
+                                  : to_int32(double(h.hit_x) - 0.01 * ms) % 64;
+      float scale = float(kPictureHeight) / height;
+      for (int k = top; k < bottom - rows_short; ++k) {
+        int64_t index = column + int64_t(kPictureWidth) *
+                                     to_int32(float(to_int32(float(k) + half - 450.0f)) * scale);
+        index = std::clamp<int64_t>(index, 0, kPictureWidth * kPictureHeight - 1);
+        uint32_t p = picture_pixel(int(index % kPictureWidth), int(index / kPictureWidth));
+        if (dark && h.angle > h.distance) p = (p & 0xFF000000u) | ((p >> 1) & 0x007F7F7Fu);
+        if (h.cell == 3) p = kFrameClearColour;
+        ASSERT_EQ(at(i, k), p) << "column " << i << ", row " << k;
+      }
+      if (dark) continue;
+      if (top > 0) {
+        ASSERT_EQ(at(i, top - 1), 0xCAAFF9AAu) << i;
+      }
+      if (bottom < 900) {
+        ASSERT_EQ(at(i, bottom), 0xFDC4F371u) << i;
+      }
+    }
+  };
+  clock_use_virtual(65000);
+  draw_columns_scene2();
+  expect_plain_walls(65000, false, 0);
+  frame.pixels.assign(kFramePixelCount, kFrameClearColour);
+  clock_use_virtual(30000);  // r = 120: dark walls; the banded floor takes two wall rows
+  draw_columns_scene1();
+  expect_plain_walls(30000, true, 2);
+}
+
 TEST_F(Columns, SceneThreeTextureColumnsByTime) {
   TestPicture picture(4);
   column_hits[700] = {column_hits[700].angle, 0, 100, 272, 1, 5};
@@ -399,7 +451,7 @@ TEST(Patterns, EqualTheirFormulasPixelForPixel) {
         for (int i = 0; i < kFrameWidth; ++i) {
           int first = c.sky ? 0 : varied ? (i * 7919) % 901 : 0;
           int end = c.sky ? (varied ? (i * 104729) % 451 : 450) : (varied ? 900 - i % 8 : 900);
-          c.fast(fast.data() + size_t(i) * kFrameHeight, i, first, end, frame);
+          c.fast(fast.data() + size_t(i) * kFrameHeight, 1, i, first, end, frame);
           c.direct(expected.data() + size_t(i) * kFrameHeight, i, first, end, r);
         }
         size_t mismatch = 0;
