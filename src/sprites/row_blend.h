@@ -1,0 +1,31 @@
+// The billboards' row work in vectors: which sampled words a row writes, and
+// how such a row goes over the frame: stretches that write nothing are left
+// out, stretches that write every word are copied, the rest are blended with
+// their select words, several pixels at a time.
+#pragma once
+#include <cstdint>
+
+#include "common/framebuffer.h"
+
+// For c in 0 .. count - 1: select[c] becomes shown[c] (0 or 0xFFFFFFFF) where
+// words[c] is not key and 0 where it is; then words[c] becomes tint[c] | words[c].
+void select_and_tint(uint32_t* words, uint32_t* select, const uint32_t* tint,
+                     const uint32_t* shown, uint32_t key, int count);
+
+// The stores of one sampled row: stretches of columns in steps of four from
+// the row's first column, each copied or blended.
+struct RowStretch {
+  int32_t first, end;
+  bool copy;  // every select word of the stretch is all ones
+};
+struct RowStores {
+  int count;
+  RowStretch stretches[kFrameWidth / 4];  // 0..399: one for each step of four at most
+};
+
+// The stores that put select[c] ? words[c] : frame[c] for c in first .. end - 1.
+void plan_row_stores(const uint32_t* select, int32_t first, int32_t end, RowStores& plan);
+
+// Carries out a plan on one row of the frame.
+void store_row(uint32_t* frame_row, const uint32_t* words, const uint32_t* select,
+               const RowStores& plan);
