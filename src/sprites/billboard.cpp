@@ -154,9 +154,8 @@ void sample_columns(const uint8_t* pixels, int64_t words, int64_t row_start,
     if (!Checked || uint64_t(index) < uint64_t(words)) std::memcpy(&word, pixels + index * 4, 4);
     for (; c < cols.run_end[k]; ++c) row.words[c] = word;
   }
-  select_and_tint(row.words + cols.first, row.select + cols.first, cols.mask + cols.first,
-                  cols.shown + cols.first, kTransparentKey, cols.end - cols.first);
-  plan_row_stores(row.select, cols.first, cols.end, row.stores);
+  select_tint_and_plan(row.words, row.select, cols.mask, cols.shown, kTransparentKey, cols.first,
+                       cols.end, row.stores);
 }
 
 // One billboard ready to draw: its picture, where it lands and the columns

@@ -30,44 +30,50 @@ void blend_selected(uint32_t* out, const uint32_t* words, const uint32_t* select
 
 enum StepStore { STEP_NONE, STEP_COPY, STEP_BLEND };
 
-StepStore step_store(const uint32_t* select, int count) {
-  uint32_t any = 0, all = ~0u;
-  for (int k = 0; k < count; ++k) {
-    any |= select[k];
-    all &= select[k];
-  }
-  return any == 0 ? STEP_NONE : all == ~0u ? STEP_COPY : STEP_BLEND;
+// How a step whose select words are s goes to the frame.
+StepStore step_store(Words s) {
+  Words any = s | __builtin_shufflevector(s, s, 2, 3, 0, 1);
+  Words all = s & __builtin_shufflevector(s, s, 2, 3, 0, 1);
+  any |= __builtin_shufflevector(any, any, 1, 0, 3, 2);
+  all &= __builtin_shufflevector(all, all, 1, 0, 3, 2);
+  return any[0] == 0 ? STEP_NONE : all[0] == ~0u ? STEP_COPY : STEP_BLEND;
+}
+
+// Adds the step first .. end - 1 to the plan, joining it to the stretch
+// before when it ends there and is stored alike.
+void add_step(StepStore store, int32_t first, int32_t end, StepStore& previous, RowStores& plan) {
+  if (store != STEP_NONE && store == previous)
+    plan.stretches[plan.count - 1].end = end;
+  else if (store != STEP_NONE)
+    plan.stretches[plan.count++] = {first, end, store == STEP_COPY};
+  previous = store;
 }
 
 }  // namespace
 
-void select_and_tint(uint32_t* words, uint32_t* select, const uint32_t* tint,
-                     const uint32_t* shown, uint32_t key, int count) {
+void select_tint_and_plan(uint32_t* words, uint32_t* select, const uint32_t* tint,
+                          const uint32_t* shown, uint32_t key, int32_t first, int32_t end,
+                          RowStores& plan) {
   const Words keys = {key, key, key, key};
-  int c = 0;
-  for (; c + 4 <= count; c += 4) {
-    Words w = load_words(words + c);
-    store_words(select + c, Words(w != keys) & load_words(shown + c));
-    store_words(words + c, w | load_words(tint + c));
-  }
-  for (; c < count; ++c) {
-    select[c] = words[c] != key ? shown[c] : 0u;
-    words[c] |= tint[c];
-  }
-}
-
-void plan_row_stores(const uint32_t* select, int32_t first, int32_t end, RowStores& plan) {
   plan.count = 0;
   StepStore previous = STEP_NONE;
-  for (int32_t c = first; c < end; c += 4) {
-    int32_t step_end = c + 4 < end ? c + 4 : end;
-    StepStore store = step_store(select + c, step_end - c);
-    if (store != STEP_NONE && store == previous)
-      plan.stretches[plan.count - 1].end = step_end;
-    else if (store != STEP_NONE)
-      plan.stretches[plan.count++] = {c, step_end, store == STEP_COPY};
-    previous = store;
+  int32_t c = first;
+  for (; c + 4 <= end; c += 4) {
+    Words w = load_words(words + c);
+    Words s = Words(w != keys) & load_words(shown + c);
+    store_words(select + c, s);
+    store_words(words + c, w | load_words(tint + c));
+    add_step(step_store(s), c, c + 4, previous, plan);
   }
+  if (c == end) return;
+  Words s = {0, 0, 0, 0};
+  for (int32_t k = c; k < end; ++k) {
+    select[k] = words[k] != key ? shown[k] : 0u;
+    words[k] |= tint[k];
+    s[k - c] = select[k];
+  }
+  for (int32_t k = end - c; k < 4; ++k) s[k] = s[0];
+  add_step(step_store(s), c, end, previous, plan);
 }
 
 void store_row(uint32_t* frame_row, const uint32_t* words, const uint32_t* select,

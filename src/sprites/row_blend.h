@@ -7,11 +7,6 @@
 
 #include "common/framebuffer.h"
 
-// For c in 0 .. count - 1: select[c] becomes shown[c] (0 or 0xFFFFFFFF) where
-// words[c] is not key and 0 where it is; then words[c] becomes tint[c] | words[c].
-void select_and_tint(uint32_t* words, uint32_t* select, const uint32_t* tint,
-                     const uint32_t* shown, uint32_t key, int count);
-
 // The stores of one sampled row: stretches of columns in steps of four from
 // the row's first column, each copied or blended.
 struct RowStretch {
@@ -23,8 +18,13 @@ struct RowStores {
   RowStretch stretches[kFrameWidth / 4];  // 0..399: one for each step of four at most
 };
 
-// The stores that put select[c] ? words[c] : frame[c] for c in first .. end - 1.
-void plan_row_stores(const uint32_t* select, int32_t first, int32_t end, RowStores& plan);
+// For c in first .. end - 1: select[c] becomes shown[c] (0 or 0xFFFFFFFF)
+// where words[c] is not key and 0 where it is, then words[c] becomes
+// tint[c] | words[c]; and the plan of stores that put select[c] ? words[c]
+// : frame[c] into a row of the frame.
+void select_tint_and_plan(uint32_t* words, uint32_t* select, const uint32_t* tint,
+                          const uint32_t* shown, uint32_t key, int32_t first, int32_t end,
+                          RowStores& plan);
 
 // Carries out a plan on one row of the frame.
 void store_row(uint32_t* frame_row, const uint32_t* words, const uint32_t* select,
