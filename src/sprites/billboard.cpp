@@ -136,7 +136,7 @@ void collect_columns(const Projection& p, float distance, float kx, const uint32
 // each of its columns, whether that word is written (select all ones), and
 // the stores that put the written words into a row of the frame.
 struct SampledRow {
-  uint32_t words[kFrameWidth];
+  uint32_t words[kFrameWidth + kRunFillSpill];
   uint32_t select[kFrameWidth];
   RowStores stores;
 };
@@ -147,13 +147,13 @@ struct SampledRow {
 template <bool Checked>
 void sample_columns(const uint8_t* pixels, int64_t words, int64_t row_start,
                     const DrawnColumns& cols, SampledRow& row) {
-  int32_t c = cols.first;
+  uint32_t run_word[kFrameWidth];
   for (int k = 0; k < cols.runs; ++k) {
     int64_t index = row_start + cols.run_texture_column[k];
-    uint32_t word = kTransparentKey;
-    if (!Checked || uint64_t(index) < uint64_t(words)) std::memcpy(&word, pixels + index * 4, 4);
-    for (; c < cols.run_end[k]; ++c) row.words[c] = word;
+    run_word[k] = kTransparentKey;
+    if (!Checked || uint64_t(index) < uint64_t(words)) std::memcpy(&run_word[k], pixels + index * 4, 4);
   }
+  fill_runs(row.words, cols.first, cols.run_end, run_word, cols.runs);
   select_tint_and_plan(row.words, row.select, cols.mask, cols.shown, kTransparentKey, cols.first,
                        cols.end, row.stores);
 }

@@ -51,6 +51,22 @@ void add_step(StepStore store, int32_t first, int32_t end, StepStore& previous, 
 
 }  // namespace
 
+// Whole vectors from each run's start: the words past a run's end are
+// written again by the next run.
+void fill_runs(uint32_t* words, int32_t first, const int32_t* run_end, const uint32_t* run_word,
+               int runs) {
+  int32_t c = first;
+  for (int k = 0; k < runs; ++k) {
+    const Words w = {run_word[k], run_word[k], run_word[k], run_word[k]};
+    int32_t end = run_end[k];
+    do {
+      store_words(words + c, w);
+      c += 4;
+    } while (c < end);
+    c = end;
+  }
+}
+
 void select_tint_and_plan(uint32_t* words, uint32_t* select, const uint32_t* tint,
                           const uint32_t* shown, uint32_t key, int32_t first, int32_t end,
                           RowStores& plan) {

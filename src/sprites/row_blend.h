@@ -7,6 +7,14 @@
 
 #include "common/framebuffer.h"
 
+// Words that fill_runs may write past the last run's end.
+constexpr int kRunFillSpill = 3;
+
+// words[c] becomes run_word[k] for every column c of run k, the runs following
+// each other from column first, run k ending before run_end[k].
+void fill_runs(uint32_t* words, int32_t first, const int32_t* run_end, const uint32_t* run_word,
+               int runs);
+
 // The stores of one sampled row: stretches of columns in steps of four from
 // the row's first column, each copied or blended.
 struct RowStretch {
