@@ -13,7 +13,7 @@
 #include "png/image.h"
 #include "raycast/camera.h"
 #include "raycast/world.h"
-#include "sprites/row_blend.h"
+#include "sprites/billboard_rows.h"
 #include "sprites/sprites.h"
 
 namespace {
@@ -132,15 +132,6 @@ void collect_columns(const Projection& p, float distance, float kx, const uint32
   join_runs(texture_column, out);
 }
 
-// One picture row as a billboard shows it across the screen: the word for
-// each of its columns, whether that word is written (select all ones), and
-// the stores that put the written words into a row of the frame.
-struct SampledRow {
-  uint32_t words[kFrameWidth + kRunFillSpill];
-  uint32_t select[kFrameWidth];
-  RowStores stores;
-};
-
 // One read of the picture per run. Checked rows skip samples outside the
 // picture's buffer; a row whose whole span of texture columns lies inside
 // needs no test.
@@ -175,6 +166,7 @@ struct BillboardList {
   Billboard entries[kSpriteCount];
 };
 BillboardList billboards;
+uint64_t drawings = 0;  // draw_billboards calls so far, naming each one's sampled rows
 
 constexpr int kRowsPerBlock = 30;  // screen rows a worker draws at a time, 900 / 30 blocks
 
@@ -204,19 +196,19 @@ void sample_picture_row(const Billboard& b, int32_t ty, SampledRow& row) {
 }
 
 // The billboard's screen rows first .. end - 1, along the rows. Neighbouring
-// screen rows that show one picture row share its sampling.
-void draw_billboard_rows(const Billboard& b, int32_t first, int32_t end) {
+// screen rows that show one picture row share its sampling, also across the
+// blocks of rows that one thread draws.
+void draw_billboard_rows(const Billboard& b, int k, uint64_t drawing, int32_t first, int32_t end) {
   const Projection& p = b.p;
-  SampledRow row;
-  bool sampled = false;
-  int32_t sampled_ty = 0;
+  SampledRowSlot& slot = thread_sampled_row(k);
   for (int32_t r = std::max({to_int32(p.top), kFirstRow, first}); r < end && float(r) < p.bottom;
        ++r) {
     int32_t ty = to_int32(float(to_int32((float(r) + p.half) - kCentreRow)) * b.row_scale);
-    if (!sampled || ty != sampled_ty) sample_picture_row(b, ty, row);
-    sampled = true;
-    sampled_ty = ty;
-    store_row(frame_pixels + size_t(r) * kFrameWidth, row.words, row.select, row.stores);
+    if (slot.drawing != drawing || slot.ty != ty) sample_picture_row(b, ty, slot.row);
+    slot.drawing = drawing;
+    slot.ty = ty;
+    store_row(frame_pixels + size_t(r) * kFrameWidth, slot.row.words, slot.row.select,
+              slot.row.stores);
   }
 }
 
@@ -232,7 +224,9 @@ void draw_billboards(const Sprite* list, int n, const BillboardStyle& style) {
     if (prepare_billboard(list[k], style, billboards.entries[billboards.count])) ++billboards.count;
   if (billboards.count == 0) return;
   framebuffer_settle();
-  workers_for(kFrameHeight, kRowsPerBlock, [](int first, int end) {
-    for (int k = 0; k < billboards.count; ++k) draw_billboard_rows(billboards.entries[k], first, end);
+  uint64_t drawing = ++drawings;
+  workers_for(kFrameHeight, kRowsPerBlock, [drawing](int first, int end) {
+    for (int k = 0; k < billboards.count; ++k)
+      draw_billboard_rows(billboards.entries[k], k, drawing, first, end);
   });
 }

@@ -1,7 +1,8 @@
 // The billboards' row work in vectors of four 32-bit words (the compilers'
 // own vector type, which every target has), single words for the rest of a
-// row; and the plan that copies or leaves out whole steps of four.
-#include "sprites/row_blend.h"
+// row; the plan that copies or leaves out whole steps of four; and the
+// threads' sampled rows.
+#include "sprites/billboard_rows.h"
 
 #include <cstring>
 
@@ -49,7 +50,12 @@ void add_step(StepStore store, int32_t first, int32_t end, StepStore& previous, 
   previous = store;
 }
 
+// Each thread's sampled rows, one per billboard of a drawing's list.
+thread_local SampledRowSlot sampled_rows[kSpriteCount];
+
 }  // namespace
+
+SampledRowSlot& thread_sampled_row(int k) { return sampled_rows[k]; }
 
 // Whole vectors from each run's start: the words past a run's end are
 // written again by the next run.
