@@ -81,6 +81,7 @@ Projection project(const Sprite& entry, const BillboardStyle& style) {
   p.right = p.left + p.width;
   return p;
 }
+
 // The screen columns of one billboard, first .. end - 1 inside 1..1599, from
 // the first to the last that passed the depth test, with the tint and the
 // depth test's outcome of each; and those columns as runs of neighbours that
@@ -90,9 +91,9 @@ struct DrawnColumns {
   int32_t first, end;
   uint32_t mask[kFrameWidth];
   uint32_t shown[kFrameWidth];  // 0xFFFFFFFF where the wall lies farther than the sprite, else 0
-  int runs;                              // 1..1599
+  int runs;                     // 1..1599
   int32_t run_texture_column[kFrameWidth];
-  int32_t run_end[kFrameWidth];          // one past each run's last column; run 0 starts at first
+  int32_t run_end[kFrameWidth];  // one past each run's last column; run 0 starts at first
   int32_t lowest, highest;
 };
 
@@ -142,7 +143,8 @@ void sample_columns(const uint8_t* pixels, int64_t words, int64_t row_start,
   for (int k = 0; k < cols.runs; ++k) {
     int64_t index = row_start + cols.run_texture_column[k];
     run_word[k] = kTransparentKey;
-    if (!Checked || uint64_t(index) < uint64_t(words)) std::memcpy(&run_word[k], pixels + index * 4, 4);
+    if (!Checked || uint64_t(index) < uint64_t(words))
+      std::memcpy(&run_word[k], pixels + index * 4, 4);
   }
   fill_runs(row.words, cols.first, cols.run_end, run_word, cols.runs);
   select_tint_and_plan(row.words, row.select, cols.mask, cols.shown, kTransparentKey, cols.first,
