@@ -1,22 +1,13 @@
-// The billboards' row work in vectors of four 32-bit words (the compilers'
-// own vector type, which every target has), single words for the rest of a
-// row; the plan that copies or leaves out whole steps of four; and the
-// threads' sampled rows.
+// The billboards' row work in vectors of four 32-bit words, single words for
+// the rest of a row; the plan that copies or leaves out whole steps of four;
+// and the threads' sampled rows.
 #include "sprites/billboard_rows.h"
 
 #include <cstring>
 
+#include "common/vector_words.h"
+
 namespace {
-
-typedef uint32_t Words __attribute__((vector_size(16)));
-
-inline Words load_words(const uint32_t* p) {
-  Words w;
-  std::memcpy(&w, p, sizeof w);
-  return w;
-}
-
-inline void store_words(uint32_t* p, Words w) { std::memcpy(p, &w, sizeof w); }
 
 // out[c] becomes words[c] where select[c] is all ones and stays where it is
 // 0, for c in 0 .. count - 1.
@@ -94,7 +85,7 @@ void select_tint_and_plan(uint32_t* words, uint32_t* select, const uint32_t* tin
     words[k] |= tint[k];
     s[k - c] = select[k];
   }
-  for (int32_t k = end - c; k < 4; ++k) s[k] = s[0];
+  for (int32_t k = end - c; k < 4; ++k) s[k] = s[0];  // lanes past the end keep the class
   add_step(step_store(s), c, end, previous, plan);
 }
 
