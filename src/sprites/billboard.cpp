@@ -13,6 +13,7 @@
 #include "png/image.h"
 #include "raycast/camera.h"
 #include "raycast/world.h"
+#include "sprites/billboard_rows.h"
 #include "sprites/sprites.h"
 
 namespace {
@@ -81,54 +82,73 @@ Projection project(const Sprite& entry, const BillboardStyle& style) {
   return p;
 }
 
-// The screen columns of one billboard that passed the depth test, as runs of
-// neighbouring columns, with the texture column and the tint of each screen
-// column and the range of texture columns met.
+// The screen columns of one billboard, first .. end - 1 inside 1..1599, from
+// the first to the last that passed the depth test, with the tint and the
+// depth test's outcome of each; and those columns as runs of neighbours that
+// show one texture column (the picture magnified), with the range of texture
+// columns met.
 struct DrawnColumns {
-  int runs;
-  int32_t run_first[kFrameWidth / 2];  // runs 0..799: a hidden column parts two runs
-  int32_t run_end[kFrameWidth / 2];    // one past each run's last column
-  int32_t texture_column[kFrameWidth];
+  int32_t first, end;
   uint32_t mask[kFrameWidth];
+  uint32_t shown[kFrameWidth];  // 0xFFFFFFFF where the wall lies farther than the sprite, else 0
+  int runs;                     // 1..1599
+  int32_t run_texture_column[kFrameWidth];
+  int32_t run_end[kFrameWidth];  // one past each run's last column; run 0 starts at first
   int32_t lowest, highest;
 };
 
-// The columns in 1..1599 that the unclipped walk from trunc(left) while
-// c < right would visit and that the wall does not hide; each keeps the
-// texture column the unclipped walk gives it.
-void collect_columns(const Projection& p, float distance, float kx, const uint32_t* masks,
-                     DrawnColumns& out) {
+// Joins the texture columns of first .. end - 1 into runs.
+void join_runs(const int32_t* texture_column, DrawnColumns& out) {
   out.runs = 0;
   out.lowest = INT32_MAX;
   out.highest = INT32_MIN;
-  int32_t previous = -1;
-  for (int32_t c = std::max(to_int32(p.left), kFirstColumn); c <= kLastColumn && float(c) < p.right;
-       ++c) {
-    if (!(column_hits[c].distance > distance)) continue;
-    int32_t tx = to_int32((float(c) - p.left) * kx);
-    out.texture_column[c] = tx;
-    out.mask[c] = masks ? masks[c] : 0u;
+  for (int32_t c = out.first; c < out.end; ++c) {
+    int32_t tx = texture_column[c];
+    if (c == out.first || tx != out.run_texture_column[out.runs - 1])
+      out.run_texture_column[out.runs++] = tx;
+    out.run_end[out.runs - 1] = c + 1;
     out.lowest = std::min(out.lowest, tx);
     out.highest = std::max(out.highest, tx);
-    if (c != previous + 1) out.run_first[out.runs++] = c;
-    out.run_end[out.runs - 1] = c + 1;
-    previous = c;
   }
 }
 
-// One screen row. Checked rows skip samples outside the picture's buffer;
-// a row whose whole span of texture columns lies inside needs no test.
+// The columns in 1..1599 that the unclipped walk from trunc(left) while
+// c < right would visit, each with the texture column the unclipped walk
+// gives it, narrowed to the first and last that the wall does not hide.
+void collect_columns(const Projection& p, float distance, float kx, const uint32_t* masks,
+                     DrawnColumns& out) {
+  int32_t texture_column[kFrameWidth];
+  out.first = kFrameWidth;
+  out.end = 0;
+  for (int32_t c = std::max(to_int32(p.left), kFirstColumn); c <= kLastColumn && float(c) < p.right;
+       ++c) {
+    bool shown = column_hits[c].distance > distance;
+    texture_column[c] = to_int32((float(c) - p.left) * kx);
+    out.mask[c] = masks ? masks[c] : 0u;
+    out.shown[c] = shown ? ~0u : 0u;
+    if (!shown) continue;
+    out.first = std::min(out.first, c);
+    out.end = c + 1;
+  }
+  join_runs(texture_column, out);
+}
+
+// One read of the picture per run. Checked rows skip samples outside the
+// picture's buffer; a row whose whole span of texture columns lies inside
+// needs no test.
 template <bool Checked>
-void draw_row(uint32_t* out, const uint8_t* pixels, int64_t words, int64_t row_start,
-              const DrawnColumns& cols) {
-  for (int run = 0; run < cols.runs; ++run)
-    for (int32_t c = cols.run_first[run]; c < cols.run_end[run]; ++c) {
-      int64_t index = row_start + cols.texture_column[c];
-      if (Checked && uint64_t(index) >= uint64_t(words)) continue;
-      uint32_t word;
-      std::memcpy(&word, pixels + index * 4, 4);
-      if (word != kTransparentKey) out[c] = cols.mask[c] | word;
-    }
+void sample_columns(const uint8_t* pixels, int64_t words, int64_t row_start,
+                    const DrawnColumns& cols, SampledRow& row) {
+  uint32_t run_word[kFrameWidth];
+  for (int k = 0; k < cols.runs; ++k) {
+    int64_t index = row_start + cols.run_texture_column[k];
+    run_word[k] = kTransparentKey;
+    if (!Checked || uint64_t(index) < uint64_t(words))
+      std::memcpy(&run_word[k], pixels + index * 4, 4);
+  }
+  fill_runs(row.words, cols.first, cols.run_end, run_word, cols.runs);
+  select_tint_and_plan(row.words, row.select, cols.mask, cols.shown, kTransparentKey, cols.first,
+                       cols.end, row.stores);
 }
 
 // One billboard ready to draw: its picture, where it lands and the columns
@@ -148,6 +168,7 @@ struct BillboardList {
   Billboard entries[kSpriteCount];
 };
 BillboardList billboards;
+uint64_t drawings = 0;  // draw_billboards calls so far, naming each one's sampled rows
 
 constexpr int kRowsPerBlock = 30;  // screen rows a worker draws at a time, 900 / 30 blocks
 
@@ -164,21 +185,32 @@ bool prepare_billboard(const Sprite& entry, const BillboardStyle& style, Billboa
   collect_columns(p, entry.distance, kx, style.column_masks, out.cols);
   out.words = out.picture->pixels_size / 4;
   out.row_scale = float(out.picture->height) / p.size;
-  return out.cols.runs > 0;
+  return out.cols.first < out.cols.end;
 }
 
-// The billboard's screen rows first .. end - 1, along the rows.
-void draw_billboard_rows(const Billboard& b, int32_t first, int32_t end) {
+// Picture row ty as the billboard shows it.
+void sample_picture_row(const Billboard& b, int32_t ty, SampledRow& row) {
+  int64_t row_start = int64_t(ty) * b.picture->width;
+  if (row_start + b.cols.lowest >= 0 && row_start + b.cols.highest < b.words)
+    sample_columns<false>(b.picture->pixels, b.words, row_start, b.cols, row);
+  else
+    sample_columns<true>(b.picture->pixels, b.words, row_start, b.cols, row);
+}
+
+// The billboard's screen rows first .. end - 1, along the rows. Neighbouring
+// screen rows that show one picture row share its sampling, also across the
+// blocks of rows that one thread draws.
+void draw_billboard_rows(const Billboard& b, int k, uint64_t drawing, int32_t first, int32_t end) {
   const Projection& p = b.p;
+  SampledRowSlot& slot = thread_sampled_row(k);
   for (int32_t r = std::max({to_int32(p.top), kFirstRow, first}); r < end && float(r) < p.bottom;
        ++r) {
     int32_t ty = to_int32(float(to_int32((float(r) + p.half) - kCentreRow)) * b.row_scale);
-    int64_t row_start = int64_t(ty) * b.picture->width;
-    uint32_t* out = frame_pixels + size_t(r) * kFrameWidth;
-    if (row_start + b.cols.lowest >= 0 && row_start + b.cols.highest < b.words)
-      draw_row<false>(out, b.picture->pixels, b.words, row_start, b.cols);
-    else
-      draw_row<true>(out, b.picture->pixels, b.words, row_start, b.cols);
+    if (slot.drawing != drawing || slot.ty != ty) sample_picture_row(b, ty, slot.row);
+    slot.drawing = drawing;
+    slot.ty = ty;
+    store_row(frame_pixels + size_t(r) * kFrameWidth, slot.row.words, slot.row.select,
+              slot.row.stores);
   }
 }
 
@@ -194,7 +226,9 @@ void draw_billboards(const Sprite* list, int n, const BillboardStyle& style) {
     if (prepare_billboard(list[k], style, billboards.entries[billboards.count])) ++billboards.count;
   if (billboards.count == 0) return;
   framebuffer_settle();
-  workers_for(kFrameHeight, kRowsPerBlock, [](int first, int end) {
-    for (int k = 0; k < billboards.count; ++k) draw_billboard_rows(billboards.entries[k], first, end);
+  uint64_t drawing = ++drawings;
+  workers_for(kFrameHeight, kRowsPerBlock, [drawing](int first, int end) {
+    for (int k = 0; k < billboards.count; ++k)
+      draw_billboard_rows(billboards.entries[k], k, drawing, first, end);
   });
 }
