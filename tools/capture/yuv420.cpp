@@ -61,7 +61,7 @@ void pair_chroma_row(const uint32_t* __restrict pixels, int16_t* __restrict u,
 // The eight pair rows of chroma row c and their weights.
 struct ChromaFilter {
   const int16_t* rows[kChromaRows];
-  int taps[kChromaRows];
+  int16_t taps[kChromaRows];
 };
 
 ChromaFilter chroma_filter(const int16_t* plane, int c) {
@@ -70,18 +70,21 @@ ChromaFilter chroma_filter(const int16_t* plane, int c) {
   for (int k = 0; k < kChromaRows; ++k) {
     const int row = std::clamp(first + k, 0, kFrameHeight - 1);
     f.rows[k] = plane + size_t(row) * kChromaWidth;
-    f.taps[row - first] += kChromaTaps[k];
+    f.taps[row - first] = int16_t(f.taps[row - first] + kChromaTaps[k]);
   }
   return f;
 }
 
-// ffmpeg's vector code takes each row's share to whole 1/8 steps,
-// truncating, and adds 7/8 before it truncates the sum to a whole step.
+// ffmpeg's vector code takes each row's share, weight x value in 1/128 steps
+// / 65536, to whole 1/8 steps, truncating, and adds 7/8 before it truncates
+// the sum to a whole step. In 16-bit arithmetic, as there, the compiler
+// uses the same vector multiply.
 void chroma_row_eighths(const ChromaFilter& f, uint8_t* __restrict out) {
   for (int i = 0; i < kChromaWidth; ++i) {
-    int eighths = 7;
+    int16_t eighths = 7;
 #pragma GCC unroll 8
-    for (int k = 0; k < kChromaRows; ++k) eighths += (f.taps[k] * f.rows[k][i]) >> 15;
+    for (int k = 0; k < kChromaRows; ++k)
+      eighths = int16_t(eighths + ((f.taps[k] * int16_t(f.rows[k][i] * 2)) >> 16));
     out[i] = uint8_t(std::clamp(eighths >> 3, 0, 255));
   }
 }
