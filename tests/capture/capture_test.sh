@@ -3,7 +3,7 @@
 # two runs give identical frame hashes and identical PNG bytes, runs on 1 and
 # 3 threads give the same frames as one thread per core, and one frame
 # of every window (intro words, both fly-throughs, the black gaps, each scene)
-# matches its golden hash.
+# matches its golden hash; the video carries the frames' pictures.
 #
 # usage: capture_test.sh CAPTURE DATA_DIR [--refresh]
 # A change of a picture, a renderer or the camera changes these hashes. When
@@ -63,6 +63,20 @@ done
 "$capture" --data "$data" --fps 5 --frame "$work/b.png" --at-t 205 --quiet >/dev/null 2>&1
 if ! cmp -s "$work/a.png" "$work/b.png"; then
   echo "two captures of one frame as PNG differ"
+  status=1
+fi
+
+# The video gets the frames converted as ffmpeg converts the PNG frames
+# itself (x86 arithmetic, truncations included): the same encoder settings
+# then decode to the same pictures, the frame's bottom rows included.
+mkdir "$work/frames"
+"$capture" --data "$data" --fps 2 --until-seconds 25 --quiet --frames "$work/frames" >/dev/null 2>&1
+"$capture" --data "$data" --fps 2 --until-seconds 25 --quiet --video "$work/v.mp4" >/dev/null 2>&1
+ffmpeg -loglevel error -framerate 2 -i "$work/frames/frame-%05d.png" -c:v libx264 -preset ultrafast \
+  -crf 18 -pix_fmt yuv420p "$work/ref.mp4"
+for video in v ref; do ffmpeg -loglevel error -i "$work/$video.mp4" -map 0:v -f framemd5 "$work/$video.md5"; done
+if ! diff -q <(grep -v '^#' "$work/v.md5") <(grep -v '^#' "$work/ref.md5") >/dev/null; then
+  echo "the video's pictures differ from ffmpeg's own conversion of the frames"
   status=1
 fi
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "common/framebuffer.h"
+#include "yuv420.h"
 
 namespace {
 
@@ -86,8 +87,55 @@ bool start_encoder(VideoSink* video, const std::string& command, std::string* er
     return false;
   }
   video->encoder = pid;
-  video->pipe = fdopen(ends[1], "w");
+  video->pipe = ends[1];
   return true;
+}
+
+bool write_all(int fd, const uint8_t* bytes, size_t size) {
+  while (size > 0) {
+    const ssize_t sent = write(fd, bytes, size);
+    if (sent < 0 && errno == EINTR) continue;
+    if (sent <= 0) return false;
+    bytes += sent;
+    size -= size_t(sent);
+  }
+  return true;
+}
+
+// The writer thread: sends each frame handed over until the capture ends or
+// ffmpeg stops reading.
+void send_frames(VideoSink* video) {
+  std::unique_lock<std::mutex> hold(video->lock);
+  for (;;) {
+    video->changed.wait(hold, [&] { return video->sending || video->ending; });
+    if (!video->sending) return;
+    const std::vector<uint8_t>& frame = video->frames[1 - video->filling];
+    hold.unlock();
+    const bool sent = write_all(video->pipe, frame.data(), frame.size());
+    hold.lock();
+    video->sending = false;
+    video->failed = !sent;
+    video->changed.notify_all();
+    if (!sent) return;
+  }
+}
+
+// Waits until the writer has sent the frame it holds; false when ffmpeg has
+// stopped taking frames.
+bool wait_until_sent(VideoSink* video, std::unique_lock<std::mutex>& hold) {
+  video->changed.wait(hold, [&] { return !video->sending; });
+  return !video->failed;
+}
+
+// After the pipe breaks or ffmpeg is ended, the writer has nothing more to wait for.
+void stop_writer(VideoSink* video) {
+  if (!video->writer.joinable()) return;
+  {
+    std::lock_guard<std::mutex> hold(video->lock);
+    video->ending = true;
+  }
+  video->changed.notify_all();
+  video->writer.join();
 }
 
 }  // namespace
@@ -165,7 +213,7 @@ bool video_open(VideoSink* video, const std::string& path, int fps, int width, i
   if (!can_write_file(path, error)) return false;
   const std::string partial = partial_name(path);
   std::string command =
-      "exec ffmpeg -loglevel error -y -f rawvideo -pix_fmt rgb24 -s 1600x900 -r " +
+      "exec ffmpeg -loglevel error -y -f rawvideo -pix_fmt yuv420p -s 1600x900 -r " +
       std::to_string(fps) + " -i -";
   FILE* music = std::fopen(music_path.c_str(), "rb");
   if (music) {
@@ -176,39 +224,52 @@ bool video_open(VideoSink* video, const std::string& path, int fps, int width, i
   }
   // ultrafast at CRF 18 encodes about a third faster than veryfast and, on
   // the show, comes closer to a lossless encoding (PSNR 49 dB against 44 dB),
-  // at about three times the file size. The conversion to yuv420p runs on
-  // every core (the same pictures, in about half the time).
-  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-  command += " -filter_threads " + std::to_string(cores) +
-             " -c:v libx264 -preset ultrafast -crf 18 -pix_fmt yuv420p";
-  if (width != kFrameWidth || height != kFrameHeight)
-    command += " -vf scale=" + std::to_string(width) + ":" + std::to_string(height);
+  // at about three times the file size.
+  command += " -c:v libx264 -preset ultrafast -crf 18";
+  if (width != kFrameWidth || height != kFrameHeight) {
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    command += " -filter_threads " + std::to_string(cores) + " -vf scale=" +
+               std::to_string(width) + ":" + std::to_string(height);
+  }
   command += " -shortest -movflags +faststart " + quoted(partial);
   if (!start_encoder(video, command, error)) return false;
-  // A pipe that holds a quarter of a frame rather than 64 KiB: fewer switches
-  // between the two processes per frame. Refused on some systems; no harm.
-  fcntl(fileno(video->pipe), F_SETPIPE_SZ, 1 << 20);
+  // A pipe that holds a whole frame, or failing that (above the system's
+  // limit for a process that is not root) a megabyte rather than 64 KiB:
+  // fewer switches between the two processes per frame.
+  if (fcntl(video->pipe, F_SETPIPE_SZ, int(kYuv420Bytes)) < 0) fcntl(video->pipe, F_SETPIPE_SZ, 1 << 20);
   video->path = path;
   video->partial = partial;
+  for (std::vector<uint8_t>& frame : video->frames) frame.resize(kYuv420Bytes);
+  video->writer = std::thread(send_frames, video);
   return true;
 }
 
 bool video_write(VideoSink* video, const uint32_t* pixels, std::string* error) {
-  frame_to_rgb(pixels, &video->rgb);
-  if (std::fwrite(video->rgb.data(), 1, video->rgb.size(), video->pipe) != video->rgb.size()) {
+  frame_to_yuv420(pixels, video->frames[video->filling].data());
+  std::unique_lock<std::mutex> hold(video->lock);
+  if (!wait_until_sent(video, hold)) {
     *error = "ffmpeg stopped taking frames (see its message above)";
     return false;
   }
+  video->filling = 1 - video->filling;
+  video->sending = true;
+  video->changed.notify_all();
   return true;
 }
 
 bool video_close(VideoSink* video, std::string* error) {
-  const bool sent = std::fclose(video->pipe) == 0;
+  bool sent;
+  {
+    std::unique_lock<std::mutex> hold(video->lock);
+    sent = wait_until_sent(video, hold);
+  }
+  stop_writer(video);
+  sent = close(video->pipe) == 0 && sent;
   int status = 0;
   const bool encoded = waitpid(video->encoder, &status, 0) == video->encoder &&
                        WIFEXITED(status) && WEXITSTATUS(status) == 0;
   const std::string partial = video->partial;
-  video->pipe = nullptr;
+  video->pipe = -1;
   video->encoder = 0;
   video->partial.clear();
   if (!sent || !encoded) {
@@ -221,10 +282,11 @@ bool video_close(VideoSink* video, std::string* error) {
 
 void video_discard(VideoSink* video) {
   if (video->encoder > 0) kill(video->encoder, SIGTERM);
-  if (video->pipe) std::fclose(video->pipe);
+  stop_writer(video);
+  if (video->pipe >= 0) close(video->pipe);
   if (video->encoder > 0) waitpid(video->encoder, nullptr, 0);
   if (!video->partial.empty()) std::remove(video->partial.c_str());
-  video->pipe = nullptr;
+  video->pipe = -1;
   video->encoder = 0;
   video->partial.clear();
 }

@@ -3,9 +3,11 @@
 #pragma once
 #include <sys/types.h>
 
+#include <condition_variable>
 #include <cstdint>
-#include <cstdio>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 // Every output is written under a partial name beside it and renamed into
@@ -22,12 +24,22 @@ bool write_frame_png(const std::string& path, const uint32_t* pixels, std::strin
 std::string frame_path(const std::string& dir, int n);
 std::vector<std::string> earlier_frames(const std::string& dir);
 
+// The capture converts each frame into one of two buffers while a thread of
+// the sink's own sends the other down the pipe, so that drawing the next frame
+// goes on while ffmpeg reads.
 struct VideoSink {
-  FILE* pipe = nullptr;
+  int pipe = -1;         // ffmpeg's standard input
   pid_t encoder = 0;     // the ffmpeg process
   std::string path;
   std::string partial;   // what ffmpeg writes until it has succeeded
-  std::vector<uint8_t> rgb;  // one frame, packed for the pipe
+  std::vector<uint8_t> frames[2];  // converted frames, for the pipe
+  int filling = 0;       // the frame the capture converts into next
+  std::thread writer;
+  std::mutex lock;
+  std::condition_variable changed;  // a frame handed over or sent, or the end
+  bool sending = false;  // the other frame waits for the pipe or is on its way
+  bool ending = false;   // no more frames come
+  bool failed = false;   // ffmpeg stopped taking frames
 };
 
 bool video_open(VideoSink* video, const std::string& path, int fps, int width, int height,
