@@ -3,8 +3,8 @@
 // compilers' own vector type, which every target has).
 #include "common/framebuffer.h"
 
-#include <cstring>
 
+#include "common/vector_words.h"
 #include "common/workers.h"
 
 uint32_t* frame_pixels = nullptr;
@@ -14,10 +14,6 @@ namespace {
 constexpr int kClearRows = 30;  // rows a worker clears at a time, 900 / 30 blocks
 
 bool clear_waiting = false;  // set and cleared by the drawing thread only
-
-typedef uint32_t Words __attribute__((vector_size(16)));
-
-inline void store_words(uint32_t* p, Words w) { std::memcpy(p, &w, sizeof w); }
 
 }  // namespace
 
