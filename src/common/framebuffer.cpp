@@ -3,7 +3,6 @@
 // compilers' own vector type, which every target has).
 #include "common/framebuffer.h"
 
-
 #include "common/vector_words.h"
 #include "common/workers.h"
 
