@@ -4,6 +4,9 @@
 #pragma once
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
+
+#include "common/framebuffer.h"
 #include "common/workers.h"
 
 inline void one_and_all_threads(benchmark::internal::Benchmark* b) {
@@ -15,4 +18,18 @@ inline void one_and_all_threads(benchmark::internal::Benchmark* b) {
 struct BenchThreads {
   explicit BenchThreads(const benchmark::State& state) { workers_set_threads(int(state.range(0))); }
   ~BenchThreads() { workers_set_threads(0); }
+};
+
+// The frame, black, on a line's boundary as the show allocates it (threads
+// drawing into a frame that is not would share lines), for the run.
+struct BenchFrame {
+  BenchFrame() : pixels(framebuffer_allocate()) {
+    fill_pixels(pixels, kFramePixelCount, kFrameClearColour);
+    frame_pixels = pixels;
+  }
+  ~BenchFrame() {
+    frame_pixels = nullptr;
+    std::free(pixels);
+  }
+  uint32_t* pixels;
 };

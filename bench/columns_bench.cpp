@@ -40,8 +40,7 @@ struct WallPictures {
 
 void Columns(benchmark::State& state, void (*draw)(), uint32_t ms, float x, float y,
              float heading) {
-  std::vector<uint32_t> frame(kFramePixelCount);
-  frame_pixels = frame.data();
+  BenchFrame frame;
   WallPictures pictures;
   camera_reset();
   camera_record().x = x;
@@ -54,7 +53,7 @@ void Columns(benchmark::State& state, void (*draw)(), uint32_t ms, float x, floa
     framebuffer_clear();
     draw();
     framebuffer_settle();
-    benchmark::DoNotOptimize(frame.data());
+    benchmark::DoNotOptimize(frame.pixels);
     benchmark::ClobberMemory();
   }
   clock_use_real();

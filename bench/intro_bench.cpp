@@ -2,7 +2,6 @@
 // of its outline (t' = 35).
 #include <benchmark/benchmark.h>
 
-#include <vector>
 
 #include "common/framebuffer.h"
 #include "intro/intro.h"
@@ -13,13 +12,12 @@
 namespace {
 
 void Intro(benchmark::State& state) {
-  std::vector<uint32_t> frame(kFramePixelCount, kFrameClearColour);
-  frame_pixels = frame.data();
+  BenchFrame frame;
   clock_use_virtual(7000);
   BenchThreads threads(state);
   for (auto _ : state) {
     draw_intro();
-    benchmark::DoNotOptimize(frame.data());
+    benchmark::DoNotOptimize(frame.pixels);
     benchmark::ClobberMemory();
   }
   clock_use_real();

@@ -43,8 +43,7 @@ struct SpritePictures {
 };
 
 void Sprites(benchmark::State& state, void (*draw)(), uint32_t ms) {
-  std::vector<uint32_t> frame(kFramePixelCount);
-  frame_pixels = frame.data();
+  BenchFrame frame;
   SpritePictures pictures;
   camera_reset();
   camera_record().x = 1305;
@@ -57,7 +56,7 @@ void Sprites(benchmark::State& state, void (*draw)(), uint32_t ms) {
   for (auto _ : state) {
     sprites_reset();  // scene 1 moves the fish; start each frame from the same table
     draw();
-    benchmark::DoNotOptimize(frame.data());
+    benchmark::DoNotOptimize(frame.pixels);
     benchmark::ClobberMemory();
   }
   for (int k = 0; k < kSpriteCount; ++k) drawn += sprite_table()[k].visible;

@@ -3,6 +3,8 @@
 // compilers' own vector type, which every target has).
 #include "common/framebuffer.h"
 
+#include <cstdlib>
+
 #include "common/vector_words.h"
 #include "common/workers.h"
 
@@ -15,6 +17,12 @@ constexpr int kClearRows = 30;  // rows a worker clears at a time, 900 / 30 bloc
 bool clear_waiting = false;  // set and cleared by the drawing thread only
 
 }  // namespace
+
+static_assert(kFrameBytes % kFrameAlignment == 0);
+
+uint32_t* framebuffer_allocate() {
+  return static_cast<uint32_t*>(std::aligned_alloc(kFrameAlignment, kFrameBytes));
+}
 
 void fill_pixels(uint32_t* p, size_t count, uint32_t colour) {
   Words w = {colour, colour, colour, colour};

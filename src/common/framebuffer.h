@@ -16,6 +16,14 @@ constexpr uint32_t kFrameClearColour = 0xFF000000;    // opaque black
 // tools may point it at a buffer of their own.
 extern uint32_t* frame_pixels;
 
+// Threads draw neighbouring blocks of 16 columns, a row of a block being one
+// 64-byte line; a frame that begins on a line keeps two threads from ever
+// writing the same line.
+constexpr size_t kFrameAlignment = 64;
+// A frame's pixels, uninitialised, beginning on a line (std::free releases
+// them); null when memory runs out.
+uint32_t* framebuffer_allocate();
+
 // The whole frame to opaque black. The fill waits until something draws
 // over part of the frame or the frame is done (framebuffer_settle): a frame
 // whose first renderer writes every pixel is never filled black at all.

@@ -134,7 +134,7 @@ bool show_start(const ShowOptions& options) {
   if (!platform_open_window(options.window_width, options.window_height))
     return fail_start("Error creating SDL window.\n");
   if (!platform_open_renderer()) return fail_start("Error creating SDL renderer.\n");
-  frame_pixels = static_cast<uint32_t*>(std::malloc(kFrameBytes));
+  frame_pixels = framebuffer_allocate();
   if (!frame_pixels) return fail_start("Error allocating the frame buffer.\n");
   platform_create_texture();
   shell.running = true;

@@ -70,7 +70,7 @@ struct FrameTime {
 };
 
 struct CaptureState {
-  std::vector<uint32_t> frame;
+  uint32_t* frame = nullptr;  // frame_pixels while the show is drawn
   std::vector<uint32_t> presented;
   std::vector<FrameTime> times[kSceneCount];  // by scene_at of the frame
   VideoSink video;
@@ -228,7 +228,7 @@ float capture_frame(uint32_t target_ms, bool present) {
   float t = draw_frame();
   double spent = process_cpu_ms() - before;
   record_time(spent, t);
-  if (present) present_blend(cap.presented.data(), cap.frame.data(), int(kFramePixelCount));
+  if (present) present_blend(cap.presented.data(), cap.frame, int(kFramePixelCount));
   return t;
 }
 
@@ -236,7 +236,7 @@ void write_outputs(const Options& o, int n, uint32_t ms, float t) {
   std::string error;
   if (o.hashes) {
     std::printf("frame %d ms %u t %.4f hash %016llx\n", n, ms, double(t),
-                static_cast<unsigned long long>(frame_hash(cap.frame.data())));
+                static_cast<unsigned long long>(frame_hash(cap.frame)));
     check_written(stdout, "standard output");
   }
   if (!o.frames_dir.empty() &&
@@ -321,9 +321,11 @@ int main(int argc, char** argv) {
                   absolute(music_file_name), &error))
     die(error);
 
-  cap.frame.assign(kFramePixelCount, kFrameClearColour);
+  cap.frame = framebuffer_allocate();
+  if (!cap.frame) die("cannot allocate the frame");
+  fill_pixels(cap.frame, kFramePixelCount, kFrameClearColour);
   cap.presented.assign(kFramePixelCount, kFrameClearColour);
-  frame_pixels = cap.frame.data();
+  frame_pixels = cap.frame;
   clock_use_virtual(0);
   workers_set_threads(o.threads);
   load_images_reporting_to_stderr();
@@ -358,5 +360,6 @@ int main(int argc, char** argv) {
   check_written(stdout, "standard output");
   free_images();
   frame_pixels = nullptr;
+  std::free(cap.frame);
   return 0;
 }

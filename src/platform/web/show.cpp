@@ -70,7 +70,7 @@ EMSCRIPTEN_KEEPALIVE int web_start(double start_ms) {
 // the drawing took and the scene the frame belongs to. With present set
 // every frame is also presented on the canvas.
 EMSCRIPTEN_KEEPALIVE void web_capture(int fps, double at_ms, int hashes, int present) {
-  frame_pixels = static_cast<uint32_t*>(std::malloc(kFrameBytes));
+  frame_pixels = framebuffer_allocate();
   if (!frame_pixels) return;
   touch_framebuffer();
   if (present) platform_create_texture();
