@@ -77,14 +77,19 @@ inline int32_t picture_word(const uint8_t* pixels, int32_t index) {
   return p;
 }
 
-// The picture indices of group g's walls on screen rows rows[l]. kClamp
-// keeps them inside the pixel buffers.
-template <bool kClamp>
-inline void wall_indices(const BlockVectors& v, int g, Ints rows, int32_t* index) {
+// The picture rows of group g's walls on screen rows rows[l].
+inline Ints texture_rows(const BlockVectors& v, int g, Ints rows) {
   Reals from_top = __builtin_convertvector(rows, Reals) + v.half[g] - kCentreRow;
   Ints offset = __builtin_convertvector(from_top, Ints);
   Reals stretched = __builtin_convertvector(offset, Reals) * v.scale[g];
-  Ints indices = v.column[g] + v.width[g] * __builtin_convertvector(stretched, Ints);
+  return __builtin_convertvector(stretched, Ints);
+}
+
+// The picture indices of group g's walls on the picture rows. kClamp keeps
+// them inside the pixel buffers.
+template <bool kClamp>
+inline void picture_indices(const BlockVectors& v, int g, Ints texture_row, int32_t* index) {
+  Ints indices = v.column[g] + v.width[g] * texture_row;
   if (kClamp) {
     indices &= ~(indices < 0);
     indices = select(indices > v.last_word[g], v.last_word[g], indices);
@@ -105,23 +110,31 @@ inline Ints wall_words(const BlockVectors& v, int g, const int32_t* index) {
   return words;
 }
 
-// Rows first .. end - 1, inside every lane's wall. The indices of a whole
-// row are worked out before the pictures are read, so that the reads
-// overlap; a group of lanes whose indices are those of the row above (a
-// picture row stretched over several screen rows) stores the words it read
-// there again.
+// True when some lane of a and b differs.
+inline bool differ(Ints a, Ints b) {
+  int64_t lanes[2];
+  Ints unequal = a != b;
+  std::memcpy(lanes, &unequal, sizeof lanes);
+  return (lanes[0] | lanes[1]) != 0;
+}
+
+// Rows first .. end - 1, inside every lane's wall. A group of lanes whose
+// picture rows are those of the row above (a picture row stretched over
+// several screen rows) stores the words it read there again.
 template <bool kDark, bool kClamp>
 void wall_rows(uint32_t* out, size_t stride, const BlockVectors& v, int first, int end) {
-  int32_t index[kBlockColumns], read_at[kBlockColumns];
   Ints words[kGroups] = {};
-  std::fill(read_at, read_at + kBlockColumns, -1);  // no index: each lies in 0 .. last
+  Ints read_rows[kGroups];  // every lane differs from the first row's, which reads
+  for (int g = 0; g < kGroups; ++g) read_rows[g] = ~texture_rows(v, g, splat(first));
   for (int row = first; row < end; ++row) {
     uint32_t* row_out = out + row * stride;
-    for (int g = 0; g < kGroups; ++g) wall_indices<kClamp>(v, g, splat(row), index + g * kLanes);
     for (int g = 0; g < kGroups; ++g) {
-      if (std::memcmp(index + g * kLanes, read_at + g * kLanes, sizeof(Ints)) != 0) {
-        words[g] = wall_words<kDark>(v, g, index + g * kLanes);
-        std::memcpy(read_at + g * kLanes, index + g * kLanes, sizeof(Ints));
+      Ints rows = texture_rows(v, g, splat(row));
+      if (differ(rows, read_rows[g])) {
+        int32_t index[kLanes];
+        picture_indices<kClamp>(v, g, rows, index);
+        words[g] = wall_words<kDark>(v, g, index);
+        read_rows[g] = rows;
       }
       store_row(row_out + g * kLanes, words[g]);
     }
@@ -148,7 +161,7 @@ void ragged_row(uint32_t* row_out, const BlockVectors& v, int row, RowFill above
       Ints nearest = select(rows < v.wall_first[g], v.wall_first[g], rows);
       nearest = select(nearest > v.wall_last[g], v.wall_last[g], nearest);
       int32_t index[kLanes];
-      wall_indices<kClamp>(v, g, nearest, index);
+      picture_indices<kClamp>(v, g, texture_rows(v, g, nearest), index);
       words = wall_words<kDark>(v, g, index);
     }
     Ints out = (words & is_wall) | (splat(int32_t(above.colour)) & fills_above) |
