@@ -18,6 +18,8 @@ typedef int32_t Ints __attribute__((vector_size(16)));
 typedef float Reals __attribute__((vector_size(16)));
 constexpr int kLanes = 4;
 constexpr int kGroups = kBlockColumns / kLanes;
+// Screen rows per picture row from which the wall rows look for repeats.
+constexpr float kStretched = 4.0f;
 
 inline Ints splat(int32_t v) { return Ints{v, v, v, v}; }
 inline Ints select(Ints mask, Ints yes, Ints no) { return (yes & mask) | (no & ~mask); }
@@ -118,10 +120,13 @@ inline bool differ(Ints a, Ints b) {
   return (lanes[0] | lanes[1]) != 0;
 }
 
-// Rows first .. end - 1, inside every lane's wall. A group of lanes whose
-// picture rows are those of the row above (a picture row stretched over
-// several screen rows) stores the words it read there again.
-template <bool kDark, bool kClamp>
+// Rows first .. end - 1, inside every lane's wall. With kReuse, a group of
+// lanes whose picture rows are those of the row above (a picture row
+// stretched over several screen rows) stores the words it read there again.
+// Where picture rows change every few screen rows, the test's branch goes
+// either way and costs more than it saves, so every row reads (measured on
+// the show's walls: the break-even lies near 4 screen rows a picture row).
+template <bool kDark, bool kClamp, bool kReuse>
 void wall_rows(uint32_t* out, size_t stride, const BlockVectors& v, int first, int end) {
   Ints words[kGroups] = {};
   Ints read_rows[kGroups];  // every lane differs from the first row's, which reads
@@ -130,7 +135,7 @@ void wall_rows(uint32_t* out, size_t stride, const BlockVectors& v, int first, i
     uint32_t* row_out = out + row * stride;
     for (int g = 0; g < kGroups; ++g) {
       Ints rows = texture_rows(v, g, splat(row));
-      if (differ(rows, read_rows[g])) {
+      if (!kReuse || differ(rows, read_rows[g])) {
         int32_t index[kLanes];
         picture_indices<kClamp>(v, g, rows, index);
         words[g] = wall_words<kDark>(v, g, index);
@@ -181,12 +186,14 @@ void block_rows(uint32_t* out, size_t stride, const BlockLane (&lanes)[kBlockCol
   BlockVectors v = block_vectors(lanes);
   int min_top = kFrameHeight, max_top = 0, min_bottom = kFrameHeight, max_bottom = 0;
   bool walls_everywhere = true;
+  bool stretched = true;  // every picture row covers at least kStretched screen rows
   for (const BlockLane& l : lanes) {
     min_top = std::min(min_top, l.top);
     max_top = std::max(max_top, l.top);
     min_bottom = std::min(min_bottom, l.bottom);
     max_bottom = std::max(max_bottom, l.bottom);
     walls_everywhere = walls_everywhere && l.wall;
+    stretched = stretched && !(l.wall && l.scale > 1.0f / kStretched);
   }
   bool any_wall = std::any_of(lanes, lanes + kBlockColumns,
                               [](const BlockLane& l) { return l.wall && l.top < l.bottom; });
@@ -195,7 +202,10 @@ void block_rows(uint32_t* out, size_t stride, const BlockLane (&lanes)[kBlockCol
     if (above.drawn) fill_row(out + row * stride, above.colour);
   for (; row < max_top; ++row) ragged_row<kDark, kClamp>(out + row * stride, v, row, above, below);
   if (walls_everywhere) {
-    wall_rows<kDark, kClamp>(out, stride, v, row, min_bottom);
+    if (stretched)
+      wall_rows<kDark, kClamp, true>(out, stride, v, row, min_bottom);
+    else
+      wall_rows<kDark, kClamp, false>(out, stride, v, row, min_bottom);
     row = std::max(row, min_bottom);
   }
   for (; row < min_bottom; ++row)
