@@ -112,12 +112,11 @@ inline Ints wall_words(const BlockVectors& v, int g, const int32_t* index) {
   return words;
 }
 
-// True when some lane of a and b differs.
-inline bool differ(Ints a, Ints b) {
-  int64_t lanes[2];
-  Ints unequal = a != b;
-  std::memcpy(lanes, &unequal, sizeof lanes);
-  return (lanes[0] | lanes[1]) != 0;
+// True when some lane of the mask is set.
+inline bool any_lane(Ints mask) {
+  int64_t halves[2];
+  std::memcpy(halves, &mask, sizeof halves);
+  return (halves[0] | halves[1]) != 0;
 }
 
 // Rows first .. end - 1, inside every lane's wall. With kReuse, a group of
@@ -135,7 +134,7 @@ void wall_rows(uint32_t* out, size_t stride, const BlockVectors& v, int first, i
     uint32_t* row_out = out + row * stride;
     for (int g = 0; g < kGroups; ++g) {
       Ints rows = texture_rows(v, g, splat(row));
-      if (!kReuse || differ(rows, read_rows[g])) {
+      if (!kReuse || any_lane(rows != read_rows[g])) {
         int32_t index[kLanes];
         picture_indices<kClamp>(v, g, rows, index);
         words[g] = wall_words<kDark>(v, g, index);
@@ -159,10 +158,8 @@ void ragged_row(uint32_t* row_out, const BlockVectors& v, int row, RowFill above
     Ints fills_above = above.drawn ? is_above : Ints{};
     Ints fills_below = below.drawn ? is_below : Ints{};
     Ints kept = ~(is_wall | fills_above | fills_below);
-    int64_t walls[2];
-    std::memcpy(walls, &is_wall, sizeof walls);
     Ints words = {};
-    if (walls[0] | walls[1]) {
+    if (any_lane(is_wall)) {
       Ints nearest = select(rows < v.wall_first[g], v.wall_first[g], rows);
       nearest = select(nearest > v.wall_last[g], v.wall_last[g], nearest);
       int32_t index[kLanes];
