@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "common/framebuffer.h"
+#include "common/vector_words.h"
 #include "common/workers.h"
 
 namespace {
@@ -17,18 +18,17 @@ namespace {
 constexpr int kRowsPerJob = 30;  // rows a worker blends at a time
 constexpr int kPixelBlock = 4;
 
-typedef uint32_t Pixels __attribute__((vector_size(16)));
 // Channel values 0..255 and the sums below, at most 255 x 255 + 382, fit a lane.
 typedef uint16_t Lanes __attribute__((vector_size(16)));
 
-inline Lanes as_lanes(Pixels p) {
+inline Lanes as_lanes(Words p) {
   Lanes l;
   std::memcpy(&l, &p, sizeof l);
   return l;
 }
 
-inline Pixels as_pixels(Lanes l) {
-  Pixels p;
+inline Words as_words(Lanes l) {
+  Words p;
   std::memcpy(&p, &l, sizeof p);
   return p;
 }
@@ -43,16 +43,13 @@ inline Lanes blend_channels(Lanes src, Lanes dst, Lanes a) {
 // Red and blue share a pixel's word as two lanes, and so do green and alpha;
 // the frame's alpha channel blends as 255.
 inline void blend_four(uint32_t* presented, const uint32_t* frame) {
-  Pixels src, dst;
-  std::memcpy(&src, frame, sizeof src);
-  std::memcpy(&dst, presented, sizeof dst);
-  const Pixels alpha = src >> 24;
+  const Words src = load_words(frame), dst = load_words(presented);
+  const Words alpha = src >> 24;
   const Lanes a = as_lanes(alpha | alpha << 16);
   const Lanes red_blue = blend_channels(as_lanes(src & 0x00FF00FF), as_lanes(dst & 0x00FF00FF), a);
   const Lanes green_alpha = blend_channels(as_lanes(((src >> 8) & 0x00FF00FF) | 0x00FF0000),
                                            as_lanes((dst >> 8) & 0x00FF00FF), a);
-  const Pixels out = as_pixels(red_blue) | as_pixels(green_alpha) << 8;
-  std::memcpy(presented, &out, sizeof out);
+  store_words(presented, as_words(red_blue) | as_words(green_alpha) << 8);
 }
 
 // The last pixels of a span not filling a block go through a block of their own.
