@@ -12,6 +12,7 @@
 #include "common/framebuffer.h"
 #include "common/image_table.h"
 #include "common/numeric.h"
+#include "common/wide_vectors.h"
 #include "common/workers.h"
 #include "platform/clock.h"
 #include "png/image.h"
@@ -33,13 +34,14 @@ constexpr uint32_t picture_pixel(int x, int y) {
 }
 
 // A 64 x 32 RGBA picture put into one slot of image_table for the test's
-// lifetime.
+// lifetime; a tint tells pictures apart (each pixel exclusive-ored with it).
 struct TestPicture {
-  explicit TestPicture(int slot_index, ImageFormat format = IMAGE_FMT_RGBA8) : slot(slot_index) {
+  explicit TestPicture(int slot_index, ImageFormat format = IMAGE_FMT_RGBA8, uint32_t tint = 0)
+      : slot(slot_index) {
     bytes.resize(kPictureWidth * kPictureHeight * 4);
     for (int y = 0; y < kPictureHeight; ++y)
       for (int x = 0; x < kPictureWidth; ++x) {
-        uint32_t p = picture_pixel(x, y);
+        uint32_t p = picture_pixel(x, y) ^ tint;
         std::memcpy(&bytes[(y * kPictureWidth + x) * 4], &p, 4);
       }
     image = {};
@@ -264,13 +266,15 @@ TEST_F(Columns, SceneTwoSlidesHorizontalFacesWithTheClock) {
 
 // Walls in every column, of every height from a sliver to past the frame
 // (the eye on the face of some), sliding out of the picture on both sides,
-// with some columns short of a picture and some darkened: the blocks' fast paths against the plain
+// with some columns short of a picture, some on a second picture and some
+// darkened: the blocks' fast paths, wide and portable, against the plain
 // per-pixel rule, in scene 2 (solid fills) and scene 1 (dark walls).
 TEST_F(Columns, WallsInEveryColumnEqualThePlainRule) {
-  TestPicture picture(4);
+  constexpr uint32_t kSecondTint = 0x00300000u;
+  TestPicture picture(4), second(6, IMAGE_FMT_RGBA8, kSecondTint);
   for (int i = 0; i < kFrameWidth; ++i) {
     float distance = float(3 + (i * 37) % 700) * (i % 97 == 0 ? 0.01f : i % 401 == 0 ? 0 : 1);
-    int32_t cell = i % 53 == 0 ? 3 : 5;
+    int32_t cell = i % 53 == 0 ? 3 : i % 29 == 0 ? 7 : 5;
     column_hits[i] = {6.0f, float(i % 200), float(i % 91), distance, uint8_t(i % 3 == 0), cell};
   }
   camera_record().heading = 6.0f;
@@ -291,6 +295,7 @@ TEST_F(Columns, WallsInEveryColumnEqualThePlainRule) {
                                      to_int32(float(to_int32(float(k) + half - 450.0f)) * scale);
         index = std::clamp<int64_t>(index, 0, kPictureWidth * kPictureHeight - 1);
         uint32_t p = picture_pixel(int(index % kPictureWidth), int(index / kPictureWidth));
+        if (h.cell == 7) p ^= kSecondTint;
         if (dark && h.angle > h.distance) p = (p & 0xFF000000u) | ((p >> 1) & 0x007F7F7Fu);
         if (h.cell == 3) p = kFrameClearColour;
         ASSERT_EQ(at(i, k), p) << "column " << i << ", row " << k;
@@ -304,13 +309,18 @@ TEST_F(Columns, WallsInEveryColumnEqualThePlainRule) {
       }
     }
   };
-  clock_use_virtual(65000);
-  draw_columns_scene2();
-  expect_plain_walls(65000, false, 0);
-  frame.pixels.assign(kFramePixelCount, kFrameClearColour);
-  clock_use_virtual(30000);  // r = 120: dark walls; the banded floor takes two wall rows
-  draw_columns_scene1();
-  expect_plain_walls(30000, true, 2);
+  for (bool wide : {true, false}) {
+    wide_vectors_allow(wide);
+    frame.pixels.assign(kFramePixelCount, kFrameClearColour);
+    clock_use_virtual(65000);
+    draw_columns_scene2();
+    expect_plain_walls(65000, false, 0);
+    frame.pixels.assign(kFramePixelCount, kFrameClearColour);
+    clock_use_virtual(30000);  // r = 120: dark walls; the banded floor takes two wall rows
+    draw_columns_scene1();
+    expect_plain_walls(30000, true, 2);
+  }
+  wide_vectors_allow(true);
 }
 
 TEST_F(Columns, SceneThreeTextureColumnsByTime) {
@@ -483,9 +493,10 @@ TEST(Patterns, FastSineEqualsTheLibrary) {
 namespace {
 
 // The rays and every column renderer give the same frame on one thread and
-// on three, with the clock advancing on every reading so that the per-column
-// readings of intro 2 and scenes 2 and 3 show their order.
-TEST(ColumnThreads, FramesAndReadingsDoNotDependOnTheThreadCount) {
+// on three, and without the wide paths, with the clock advancing on every
+// reading so that the per-column readings of intro 2 and scenes 2 and 3 show
+// their order.
+TEST(ColumnThreads, FramesAndReadingsDoNotDependOnTheThreadCountOrVectorWidth) {
   TestPicture pictures[] = {TestPicture(0), TestPicture(4), TestPicture(8), TestPicture(14)};
   ScopedFramebuffer frame;
   struct Run {
@@ -503,11 +514,12 @@ TEST(ColumnThreads, FramesAndReadingsDoNotDependOnTheThreadCount) {
       {draw_columns_scene4, 116000, 147, 1015.7f, kFacingRowZero},
   };
   for (const Run& run : runs) {
-    std::vector<uint32_t> frames[2];
-    std::vector<ColumnHit> hits[2];
-    uint32_t readings[2];
-    for (int k = 0; k < 2; ++k) {
-      workers_set_threads(k == 0 ? 1 : 3);
+    std::vector<uint32_t> frames[3];
+    std::vector<ColumnHit> hits[3];
+    uint32_t readings[3];
+    for (int k = 0; k < 3; ++k) {
+      workers_set_threads(k == 1 ? 3 : 1);
+      wide_vectors_allow(k != 2);
       camera_reset();
       camera_record().x = run.x;
       camera_record().y = run.y;
@@ -529,7 +541,9 @@ TEST(ColumnThreads, FramesAndReadingsDoNotDependOnTheThreadCount) {
     }
     EXPECT_EQ(readings[0], readings[1]) << run.ms;
     EXPECT_TRUE(frames[0] == frames[1]) << run.ms;
+    EXPECT_TRUE(frames[0] == frames[2]) << run.ms;
   }
+  wide_vectors_allow(true);
   workers_set_threads(0);
   clock_use_real();
   camera_reset();

@@ -1,0 +1,172 @@
+// Wall rows sixteen words at a time. Reading the picture word by word (a
+// gather) is what costs here, so a block whose rows show fewer picture rows
+// than it has screen rows reads each picture row once, for all 16 columns,
+// into a table; each screen row then takes its words from the few table rows
+// its columns are on. Words are clamped into the pixel buffers and darkened
+// as block_rows does, so the pixels are the same.
+#include "raycast/wall_rows_wide.h"
+
+#include "common/wide_vectors.h"
+
+#ifdef DEMO_WIDE_VECTORS
+#include <immintrin.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Picture rows a block may read into its table (the show's pictures have at
+// most 128), and how many rows above a screen row's lowest picture row its
+// other columns may be and still take their words from the table.
+constexpr int kTableRows = 256;
+constexpr int kReach = 3;
+
+// A lane is a column of the block; halves and quarters of the lanes serve
+// the gathers and the folds.
+typedef int32_t Ints __attribute__((vector_size(64)));
+typedef uint32_t UInts __attribute__((vector_size(64)));
+typedef float Reals __attribute__((vector_size(64)));
+typedef int64_t Addresses __attribute__((vector_size(64)));
+typedef int32_t HalfInts __attribute__((vector_size(32)));
+typedef int32_t QuarterInts __attribute__((vector_size(16)));
+typedef int32_t PairInts __attribute__((vector_size(8)));
+
+WIDE_VECTORS inline Ints splat(int32_t v) { return Ints{} + v; }
+
+template <bool kLowest, typename V>
+WIDE_VECTORS inline V pick(V a, V b) {
+  return kLowest ? (a < b ? a : b) : (a > b ? a : b);
+}
+
+// The smallest (kLowest) or largest lane, halving the vector each step.
+template <bool kLowest>
+WIDE_VECTORS inline int32_t extreme_lane(Ints v) {
+  HalfInts h = pick<kLowest>(__builtin_shufflevector(v, v, 0, 1, 2, 3, 4, 5, 6, 7),
+                             __builtin_shufflevector(v, v, 8, 9, 10, 11, 12, 13, 14, 15));
+  QuarterInts q = pick<kLowest>(__builtin_shufflevector(h, h, 0, 1, 2, 3),
+                                __builtin_shufflevector(h, h, 4, 5, 6, 7));
+  PairInts p =
+      pick<kLowest>(__builtin_shufflevector(q, q, 0, 1), __builtin_shufflevector(q, q, 2, 3));
+  return kLowest ? std::min(p[0], p[1]) : std::max(p[0], p[1]);
+}
+
+struct WideBlock {
+  Reals half;
+  Reals scale;
+  Ints column;
+  Ints width;
+  Ints last;            // the last word of each lane's pixel buffer
+  Ints dark;            // all ones where darkened
+  Addresses pixels[2];  // the pixel buffers' addresses, lanes 0..7 and 8..15
+  const void* shared;   // the one pixel buffer of every lane, or null
+};
+
+WIDE_VECTORS WideBlock wide_block(const BlockLane (&lanes)[kBlockColumns]) {
+  WideBlock b;
+  b.shared = lanes[0].pixels;
+  for (int c = 0; c < kBlockColumns; ++c) {
+    const BlockLane& l = lanes[c];
+    b.half[c] = l.half;
+    b.scale[c] = l.scale;
+    b.column[c] = l.column;
+    b.width[c] = l.width;
+    b.last[c] = l.last;
+    b.dark[c] = l.dark ? -1 : 0;
+    b.pixels[c / 8][c % 8] = int64_t(reinterpret_cast<uintptr_t>(l.pixels));
+    if (l.pixels != b.shared) b.shared = nullptr;
+  }
+  return b;
+}
+
+// The picture rows of the 16 walls on screen row `row`, converted as
+// block_rows converts them.
+WIDE_VECTORS inline Ints texture_rows(const WideBlock& b, int row) {
+  Reals from_top = (float(row) + b.half) - kCentreRow;
+  Reals stretched =
+      __builtin_convertvector(__builtin_convertvector(from_top, Ints), Reals) * b.scale;
+  return __builtin_convertvector(stretched, Ints);
+}
+
+WIDE_VECTORS inline Ints gather_words(const WideBlock& b, Ints index) {
+  if (b.shared)
+    return Ints(_mm512_mask_i32gather_epi32(__m512i(Ints{}), 0xFFFF, __m512i(index), b.shared, 4));
+  HalfInts halves[2];
+  std::memcpy(halves, &index, sizeof halves);
+  __m256i words[2];
+  for (int h = 0; h < 2; ++h) {
+    Addresses at = b.pixels[h] + 4 * __builtin_convertvector(halves[h], Addresses);
+    words[h] = _mm512_mask_i64gather_epi32(__m256i(HalfInts{}), 0xFF, __m512i(at), nullptr, 1);
+  }
+  Ints joined;
+  std::memcpy(&joined, words, sizeof joined);
+  return joined;
+}
+
+// Each lane's word on its picture row, clamped into its pixel buffer and
+// darkened where asked.
+WIDE_VECTORS inline Ints picture_words(const WideBlock& b, Ints texture_row) {
+  // Table rows outside a lane's own may wrap; the clamp keeps them inside its buffer.
+  Ints index = Ints(UInts(b.column) + UInts(b.width) * UInts(texture_row));
+  index = index < 0 ? 0 : index;
+  index = index > b.last ? b.last : index;
+  Ints words = gather_words(b, index);
+  Ints darkened = (words & int32_t(0xFF000000u)) | ((words >> 1) & 0x007F7F7F);
+  return (darkened & b.dark) | (words & ~b.dark);
+}
+
+WIDE_VECTORS inline void store_row(uint32_t* out, Ints words) {
+  std::memcpy(out, &words, sizeof words);
+}
+
+WIDE_VECTORS void rows_by_gather(uint32_t* out, size_t stride, const WideBlock& b, int first,
+                                 int end) {
+  for (int row = first; row < end; ++row)
+    store_row(out + row * stride, picture_words(b, texture_rows(b, row)));
+}
+
+// Picture rows only grow down a wall, so the block's lie between the first
+// row's lowest and the last row's highest.
+WIDE_VECTORS void rows_by_table(uint32_t* out, size_t stride, const WideBlock& b, int first,
+                                int end, int lowest, int rows) {
+  alignas(64) Ints table[kTableRows + kReach];
+  for (int t = 0; t < rows; ++t) table[t] = picture_words(b, splat(lowest + t));
+  for (int row = first; row < end; ++row) {
+    Ints texture_row = texture_rows(b, row);
+    int row_lowest = extreme_lane<true>(texture_row);
+    Ints above = texture_row - row_lowest;
+    Ints words;
+    if (_mm512_cmpgt_epu32_mask(__m512i(above), __m512i(splat(kReach)))) {
+      words = picture_words(b, texture_row);
+    } else {
+      const Ints* from = table + (row_lowest - lowest);
+      __m512i taken = __m512i(from[0]);
+      for (int k = 1; k <= kReach; ++k)
+        taken = _mm512_mask_load_epi32(
+            taken, _mm512_cmpeq_epi32_mask(__m512i(above), __m512i(splat(k))), from + k);
+      words = Ints(taken);
+    }
+    store_row(out + row * stride, words);
+  }
+}
+
+WIDE_VECTORS void wall_rows(uint32_t* out, size_t stride, const BlockLane (&lanes)[kBlockColumns],
+                            int first, int end) {
+  WideBlock b = wide_block(lanes);
+  int lowest = extreme_lane<true>(texture_rows(b, first));
+  int rows = extreme_lane<false>(texture_rows(b, end - 1)) - lowest + 1;
+  if (rows <= kTableRows && rows < end - first)
+    rows_by_table(out, stride, b, first, end, lowest, rows);
+  else
+    rows_by_gather(out, stride, b, first, end);
+}
+
+}  // namespace
+
+void draw_wall_rows_wide(uint32_t* out, size_t stride, const BlockLane (&lanes)[kBlockColumns],
+                         int first, int end) {
+  if (first < end) wall_rows(out, stride, lanes, first, end);
+}
+#else
+void draw_wall_rows_wide(uint32_t*, size_t, const BlockLane (&)[kBlockColumns], int, int) {}
+#endif
