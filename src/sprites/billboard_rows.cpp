@@ -1,11 +1,18 @@
 // The billboards' row work in vectors of four 32-bit words, single words for
 // the rest of a row; the plan that copies or leaves out whole steps of four;
-// and the threads' sampled rows.
+// on processors with the wide instructions, sixteen words at a time whose
+// masked stores need no plan; and the threads' sampled rows.
 #include "sprites/billboard_rows.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "common/vector_words.h"
+#include "common/wide_vectors.h"
+
+#ifdef DEMO_WIDE_VECTORS
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -41,6 +48,43 @@ void add_step(StepStore store, int32_t first, int32_t end, StepStore& previous, 
   previous = store;
 }
 
+#ifdef DEMO_WIDE_VECTORS
+constexpr int kWideLanes = 16;
+
+// The lanes of the sixteen columns from c that lie in first .. end - 1.
+inline __mmask16 lanes_within(int32_t c, int32_t first, int32_t end) {
+  uint32_t from = uint32_t(std::max(first - c, 0));
+  uint32_t to = uint32_t(std::min(end - c, kWideLanes));
+  return __mmask16((0xFFFFu >> (kWideLanes - to)) & (0xFFFFu << from));
+}
+
+// From the sixteen-column step that holds first: every load and store lies
+// inside the rows' arrays, which are whole steps long.
+WIDE_VECTORS void select_and_tint_wide(uint32_t* words, uint32_t* select, const uint32_t* tint,
+                                       const uint32_t* shown, uint32_t key, int32_t first,
+                                       int32_t end) {
+  const __m512i keys = _mm512_set1_epi32(int32_t(key));
+  for (int32_t c = first & -kWideLanes; c < end; c += kWideLanes) {
+    __mmask16 inside = lanes_within(c, first, end);
+    __m512i w = _mm512_loadu_si512(words + c);
+    __m512i s = _mm512_loadu_si512(shown + c);
+    __mmask16 written =
+        _mm512_mask_cmpneq_epu32_mask(inside, w, keys) & _mm512_test_epi32_mask(s, s);
+    _mm512_storeu_si512(select + c, _mm512_maskz_set1_epi32(written, -1));
+    _mm512_mask_storeu_epi32(words + c, inside, _mm512_or_si512(w, _mm512_loadu_si512(tint + c)));
+  }
+}
+
+WIDE_VECTORS void store_row_wide(uint32_t* frame_row, const uint32_t* words, const uint32_t* select,
+                                 int32_t first, int32_t end) {
+  for (int32_t c = first & -kWideLanes; c < end; c += kWideLanes) {
+    __m512i s = _mm512_loadu_si512(select + c);
+    _mm512_mask_storeu_epi32(frame_row + c, _mm512_test_epi32_mask(s, s),
+                             _mm512_loadu_si512(words + c));
+  }
+}
+#endif
+
 // Each thread's sampled rows, one per billboard of a drawing's list.
 thread_local SampledRowSlot sampled_rows[kSpriteCount];
 
@@ -67,6 +111,17 @@ void fill_runs(uint32_t* words, int32_t first, const int32_t* run_end, const uin
 void select_tint_and_plan(uint32_t* words, uint32_t* select, const uint32_t* tint,
                           const uint32_t* shown, uint32_t key, int32_t first, int32_t end,
                           RowStores& plan) {
+#ifdef DEMO_WIDE_VECTORS
+  plan.wide = wide_vectors();
+  if (plan.wide) {
+    select_and_tint_wide(words, select, tint, shown, key, first, end);
+    plan.count = 1;
+    plan.stretches[0] = {first, end, false};
+    return;
+  }
+#else
+  plan.wide = false;
+#endif
   const Words keys = {key, key, key, key};
   plan.count = 0;
   StepStore previous = STEP_NONE;
@@ -91,6 +146,10 @@ void select_tint_and_plan(uint32_t* words, uint32_t* select, const uint32_t* tin
 
 void store_row(uint32_t* frame_row, const uint32_t* words, const uint32_t* select,
                const RowStores& plan) {
+#ifdef DEMO_WIDE_VECTORS
+  if (plan.wide)
+    return store_row_wide(frame_row, words, select, plan.stretches[0].first, plan.stretches[0].end);
+#endif
   for (int k = 0; k < plan.count; ++k) {
     const RowStretch& s = plan.stretches[k];
     if (s.copy)

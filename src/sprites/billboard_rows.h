@@ -18,13 +18,16 @@ void fill_runs(uint32_t* words, int32_t first, const int32_t* run_end, const uin
                int runs);
 
 // The stores of one sampled row: stretches of columns in steps of four from
-// the row's first column, each copied or blended.
+// the row's first column, each copied or blended; or, on processors with
+// the wide instructions, the row's one stretch stored sixteen words at a
+// time under its select words.
 struct RowStretch {
   int32_t first, end;
   bool copy;  // every select word of the stretch is all ones
 };
 struct RowStores {
   int count;
+  bool wide;
   RowStretch stretches[kFrameWidth / 4];  // 0..399: one for each step of four at most
 };
 

@@ -15,6 +15,7 @@
 #include "common/image_table.h"
 #include "common/numeric.h"
 #include "common/timeline.h"
+#include "common/wide_vectors.h"
 #include "common/workers.h"
 #include "platform/clock.h"
 #include "png/image.h"
@@ -501,12 +502,18 @@ TEST_F(Sprites, RowWiseDrawingMatchesThePlainRule) {
     Sprite visible[kSpriteCount];
     if (collect_visible_sprites(visible) == 1)
       draw_by_the_rule(visible[0], stretched, scene_clock(ms), pictures[4].image, expected);
-    stretched ? draw_sprites_scene2() : draw_sprites_scene4();
-    size_t differ = 0;
-    for (size_t i = 0; i < expected.size(); ++i) differ += expected[i] != fb.pixels[i];
-    EXPECT_EQ(differ, 0u) << "round " << round << ", " << w << "x" << h << " at " << distance;
+    for (bool wide : {true, false}) {
+      wide_vectors_allow(wide);
+      fb.pixels.assign(kFramePixelCount, kUnwritten);
+      stretched ? draw_sprites_scene2() : draw_sprites_scene4();
+      size_t differ = 0;
+      for (size_t i = 0; i < expected.size(); ++i) differ += expected[i] != fb.pixels[i];
+      EXPECT_EQ(differ, 0u) << "round " << round << ", " << w << "x" << h << " at " << distance
+                            << (wide ? ", wide" : "");
+    }
     drawn_rounds += count_written() > 0;
   }
+  wide_vectors_allow(true);
   EXPECT_GT(drawn_rounds, 75);
 }
 
