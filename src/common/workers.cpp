@@ -3,8 +3,11 @@
 // one at a time from a shared counter until none is left.
 #include "common/workers.h"
 
+#include <pthread.h>
+
 #include <atomic>
 #include <condition_variable>
+#include <ctime>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -141,6 +144,12 @@ int threads_for(int wanted) {
   return wanted > 0 ? wanted : machine_threads();
 }
 
+double clock_ms(clockid_t clock) {
+  timespec ts;
+  if (clock_gettime(clock, &ts) != 0) return 0;
+  return double(ts.tv_sec) * 1000.0 + double(ts.tv_nsec) / 1e6;
+}
+
 }  // namespace
 
 int workers_threads() { return threads_for(pool().wanted); }
@@ -149,6 +158,15 @@ void workers_set_threads(int threads) {
   Pool& p = pool();
   p.stop();
   p.wanted = threads > 0 ? threads : 0;
+}
+
+double workers_cpu_ms() {
+  double ms = clock_ms(CLOCK_THREAD_CPUTIME_ID);
+  for (std::thread& t : pool().threads) {
+    clockid_t clock;
+    if (pthread_getcpuclockid(t.native_handle(), &clock) == 0) ms += clock_ms(clock);
+  }
+  return ms;
 }
 
 void workers_run(int count, int block, WorkerBlock work, void* context) {

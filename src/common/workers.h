@@ -10,6 +10,12 @@ int workers_threads();
 // 0 (the default) uses as many threads as the machine has cores.
 void workers_set_threads(int threads);
 
+// CPU time spent so far by the calling thread and the pool's threads, in
+// milliseconds. Each thread's own clock is read: it includes the time slice
+// the thread is running in, where the process's clock may not have brought
+// another running thread's time up to date yet.
+double workers_cpu_ms();
+
 // Calls work(first, end, context) for consecutive blocks [first, end) of
 // `block` items covering 0 .. count - 1, on the calling thread and the
 // pool's, and returns when every block is done. Blocks run in any order and

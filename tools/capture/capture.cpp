@@ -180,13 +180,6 @@ Options parse_options(int argc, char** argv) {
   return o;
 }
 
-// CPU time of every thread of the process: the frame's own and the pool's.
-double process_cpu_ms() {
-  timespec ts;
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
-}
-
 double wall_seconds() {
   timespec ts;
   clock_gettime(CLOCK_MONOTONIC, &ts);
@@ -224,9 +217,9 @@ void show_progress(const Options& o, int n, uint32_t ms, float t, double last_ms
 // when a picture output needs the presented frames.
 float capture_frame(uint32_t target_ms, bool present) {
   clock_set(target_ms);
-  double before = process_cpu_ms();
+  double before = workers_cpu_ms();
   float t = draw_frame();
-  double spent = process_cpu_ms() - before;
+  double spent = workers_cpu_ms() - before;
   record_time(spent, t);
   if (present) present_blend(cap.presented.data(), cap.frame, int(kFramePixelCount));
   return t;
