@@ -1,6 +1,6 @@
-// The fan of the frame's rays, refilled only when the heading changes: the
-// library's remainder, tangent and cosine of each column's angle are then
-// taken once per heading instead of once per frame.
+// The fan of the frame's rays, refilled only when the heading changes, and
+// the columns' turn cosines: the library's remainder, tangent and cosine of
+// each column's angle are taken once per heading instead of once per frame.
 #include "raycast/ray_fan.h"
 
 #include <cmath>
@@ -11,14 +11,16 @@
 
 namespace {
 
-struct FanColumn {
-  RayDirection direction;
-  float turn = 0.0f;     // the normalised angle less the heading, radians
-  double cosine = 1.0;   // cos(turn): a fan never filled holds turn 0
+// The cosine of a column's turn from the heading, for the last turn asked.
+struct TurnCosine {
+  float turn = 0.0f;    // radians
+  double cosine = 1.0;  // cos(turn)
 };
 
-// index column 0..1599, written for a column only by the thread that casts it
-FanColumn fan[kFrameWidth];
+// index column 0..1599; a column's entries are written only by the thread
+// that casts or draws it
+RayDirection fan[kFrameWidth];
+TurnCosine turn_cosines[kFrameWidth];
 bool fan_filled = false;
 uint32_t fan_heading = 0;  // the heading's bits: -0 and NaNs stay apart
 
@@ -40,15 +42,16 @@ bool ray_fan_turns_to(float heading) {
 void ray_fan_refill(int column, double angle_off_heading) {
   float heading;
   std::memcpy(&heading, &fan_heading, sizeof heading);
-  FanColumn& f = fan[column];
-  f.direction = ray_direction(static_cast<float>(angle_off_heading + heading));
-  f.turn = f.direction.angle - heading;
-  f.cosine = std::cos(double(f.turn));
+  fan[column] = ray_direction(static_cast<float>(angle_off_heading + heading));
 }
 
-const RayDirection& ray_fan_direction(int column) { return fan[column].direction; }
+const RayDirection& ray_fan_direction(int column) { return fan[column]; }
 
 double ray_fan_turn_cosine(int column, float turn) {
-  const FanColumn& f = fan[column];
-  return f.turn == turn ? f.cosine : std::cos(double(turn));
+  TurnCosine& memo = turn_cosines[column];
+  if (memo.turn != turn) {
+    memo.turn = turn;
+    memo.cosine = std::cos(double(turn));
+  }
+  return memo.cosine;
 }

@@ -1,7 +1,7 @@
 // The directions of the frame's 1600 rays, remembered while the heading
 // stays: each screen column's normalised angle with its tangent and facing,
-// and its turn from the heading with that turn's cosine. They depend on the
-// heading alone, which holds still through most of the show.
+// and the cosine of its turn from the heading. They depend on the heading
+// alone, which holds still through most of the show.
 #pragma once
 #include <cstdint>
 
@@ -23,5 +23,6 @@ void ray_fan_refill(int column, double angle_off_heading);
 const RayDirection& ray_fan_direction(int column);
 
 // cos(turn) in double for column 0..1599's turn from the heading (radians),
-// taken from the fan when the turn is the column's own there.
+// remembered per column while the turn stays; a column's memo may be used
+// by one thread at a time.
 double ray_fan_turn_cosine(int column, float turn);
