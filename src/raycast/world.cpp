@@ -70,15 +70,20 @@ float grid_line_at_or_below(float v) {
 
 // Steps from line to line until the cell beyond the line (the probe, offset
 // from the line point so it falls on the far side) is a wall or the line
-// point leaves the world.
-WallHit walk_lines(float px, float py, float step_x, float step_y, float probe_dx, float probe_dy) {
+// point leaves the world. The hit is written field by field: handed back in
+// registers, its two floats were packed through memory, which stalled.
+void walk_lines(float px, float py, float step_x, float step_y, float probe_dx, float probe_dy,
+                WallHit& hit) {
+  hit = {0.0f, 0.0f, 0};
   while (within_world(px) && within_world(py)) {
     int32_t cell = grid_cell(probe_index(px + probe_dx), probe_index(py + probe_dy));
-    if (cell != 0) return {px, py, cell};
+    if (cell != 0) {
+      hit = {px, py, cell};
+      return;
+    }
     px += step_x;
     py += step_y;
   }
-  return {0.0f, 0.0f, 0};
 }
 
 // Walk over the lines of constant y (multiples of 64).
@@ -86,8 +91,10 @@ WallHit walk_horizontal_lines(float x, float y, double tan_a, bool up, bool left
   float hy = grid_line_at_or_below(y) + (up ? 0.0f : kCellSize);
   float hx = static_cast<float>(x + static_cast<double>(hy - y) / tan_a);
   float step_x = static_cast<float>(std::fabs(kCellSize / tan_a));
-  return walk_lines(hx, hy, left ? -step_x : step_x, up ? -kCellSize : kCellSize, 0.0f,
-                    up ? -1.0f : 0.0f);
+  WallHit hit;
+  walk_lines(hx, hy, left ? -step_x : step_x, up ? -kCellSize : kCellSize, 0.0f,
+             up ? -1.0f : 0.0f, hit);
+  return hit;
 }
 
 // Walk over the lines of constant x (multiples of 64).
@@ -95,8 +102,10 @@ WallHit walk_vertical_lines(float x, float y, double tan_a, bool up, bool left) 
   float vx = grid_line_at_or_below(x) + (left ? 0.0f : kCellSize);
   float vy = static_cast<float>(y + tan_a * static_cast<double>(vx - x));
   float step_y = static_cast<float>(std::fabs(kCellSize * tan_a));
-  return walk_lines(vx, vy, left ? -kCellSize : kCellSize, up ? -step_y : step_y,
-                    left ? -1.0f : 0.0f, 0.0f);
+  WallHit hit;
+  walk_lines(vx, vy, left ? -kCellSize : kCellSize, up ? -step_y : step_y, left ? -1.0f : 0.0f,
+             0.0f, hit);
+  return hit;
 }
 
 // Squares and sum in float, the root in double.
