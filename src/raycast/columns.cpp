@@ -89,7 +89,8 @@ struct ColumnPlan {
 // turn from the heading removes the fish-eye bending.
 float corrected_wall_height(const ColumnHit& hit, int column, float heading) {
   float turn = hit.angle - heading;
-  float perpendicular = static_cast<float>(ray_fan_turn_cosine(column, turn) * double(hit.distance));
+  double cosine = ray_fan_turn_cosine(column, turn);  // cos(turn), remembered per column
+  float perpendicular = static_cast<float>(cosine * double(hit.distance));
   float ratio = 64.0f / perpendicular;
   return static_cast<float>(double(ratio) * projection_distance);
 }
