@@ -81,13 +81,16 @@ struct ColumnPlan {
   int32_t texture_column;
   const Image* image;
   bool dark;
+  bool along_rows;  // the wall's picture indices fit the block's 32-bit lanes
+  bool clamped;     // and some of them lie outside the pixel buffer
 };
 
 // 64 units of wall at the perpendicular distance; the cosine of the ray's
 // turn from the heading removes the fish-eye bending.
-float corrected_wall_height(const ColumnHit& hit, float heading) {
+float corrected_wall_height(const ColumnHit& hit, int column, float heading) {
   float turn = hit.angle - heading;
-  float perpendicular = static_cast<float>(std::cos(double(turn)) * double(hit.distance));
+  double cosine = ray_fan_turn_cosine(column, turn);  // cos(turn), remembered per column
+  float perpendicular = static_cast<float>(cosine * double(hit.distance));
   float ratio = 64.0f / perpendicular;
   return static_cast<float>(double(ratio) * projection_distance);
 }
@@ -179,16 +182,26 @@ void draw_clamped_wall_rows(uint32_t* out, const ColumnPlan& plan, const WallTex
   }
 }
 
-ColumnPlan plan_column(const ColumnRules& rules, const PatternFrame& frame, float heading, int i,
-                       uint32_t ms) {
+// Written field by field into the block: a plan put together elsewhere and
+// copied in whole costs more than working it out.
+void plan_column(const ColumnRules& rules, const PatternFrame& frame, float heading, int i,
+                 uint32_t ms, ColumnPlan& plan) {
   const ColumnHit& hit = column_hits[i];
   WallSlice slice = rules.slice(hit, i, heading, frame, ms);
-  ColumnPlan plan = {wall_span(slice.height), slice.texture_column, nullptr, false};
-  if (rules.draw_walls && plan.span.top < plan.span.bottom) {
-    plan.image = wall_image(hit.cell);
-    plan.dark = rules.darken_close_walls && hit.angle > hit.distance;
-  }
-  return plan;
+  plan.span = wall_span(slice.height);
+  plan.texture_column = slice.texture_column;
+  plan.image = nullptr;
+  plan.dark = false;
+  plan.along_rows = false;
+  plan.clamped = false;
+  if (!rules.draw_walls || plan.span.top >= plan.span.bottom) return;
+  plan.image = wall_image(hit.cell);
+  plan.dark = rules.darken_close_walls && hit.angle > hit.distance;
+  if (!plan.image) return;
+  WallTexture t = wall_texture(plan);
+  plan.along_rows = wall_rows_fit(plan.span, t);
+  plan.clamped = plan.along_rows && (wall_index(t, plan.span.top) < 0 ||
+                                     wall_index(t, plan.span.bottom - 1) > t.last);
 }
 
 // Rows first .. end - 1 of a block's columns.
@@ -226,7 +239,7 @@ Block plan_block(const ColumnRules& rules, const PatternFrame& frame, float head
   block.first = first;
   block.out = frame_pixels + first;
   for (int c = 0; c < kBlockColumns; ++c) {
-    block.plans[c] = plan_column(rules, frame, heading, first + c, readings[first + c]);
+    plan_column(rules, frame, heading, first + c, readings[first + c], block.plans[c]);
     include_kept_rows(rules, block.plans[c], block.kept);
   }
   return block;
@@ -235,22 +248,20 @@ Block plan_block(const ColumnRules& rules, const PatternFrame& frame, float head
 void draw_walls_down_columns(const Block& block) {
   for (int c = 0; c < kBlockColumns; ++c) {
     const ColumnPlan& plan = block.plans[c];
-    if (!plan.image) continue;
-    WallTexture t = wall_texture(plan);
-    if (!wall_rows_fit(plan.span, t)) draw_clamped_wall_rows(block.out + c, plan, t);
+    if (plan.image && !plan.along_rows)
+      draw_clamped_wall_rows(block.out + c, plan, wall_texture(plan));
   }
 }
 
 // Column c as the row pass draws it: its wall when asked for and its indices
-// fit 32 bits.
-BlockLane block_lane(const Block& block, int c, bool walls) {
+// fit 32 bits. Written in place, as the plans are.
+void block_lane(const Block& block, int c, bool walls, BlockLane& lane) {
   const ColumnPlan& plan = block.plans[c];
-  BlockLane lane = {};
+  lane = {};
   lane.top = plan.span.top;
   lane.bottom = plan.span.bottom;
-  if (!walls || !plan.image) return lane;
+  if (!walls || !plan.along_rows) return;
   WallTexture t = wall_texture(plan);
-  if (!wall_rows_fit(plan.span, t)) return lane;
   lane.wall = true;
   lane.pixels = t.pixels;
   lane.last = int32_t(t.last);
@@ -259,8 +270,7 @@ BlockLane block_lane(const Block& block, int c, bool walls) {
   lane.half = t.half;
   lane.scale = t.scale;
   lane.dark = plan.dark;
-  lane.clamped = wall_index(t, plan.span.top) < 0 || wall_index(t, plan.span.bottom - 1) > t.last;
-  return lane;
+  lane.clamped = plan.clamped;
 }
 
 RowFill row_fill(const Fill& fill) { return {fill.drawn && !fill.pattern, fill.colour}; }
@@ -268,7 +278,7 @@ RowFill row_fill(const Fill& fill) { return {fill.drawn && !fill.pattern, fill.c
 // Walls (when asked for) and solid fills, along the block's rows in one pass.
 void draw_rows(const Block& block, bool walls, const Fill& above, const Fill& below) {
   BlockLane lanes[kBlockColumns];
-  for (int c = 0; c < kBlockColumns; ++c) lanes[c] = block_lane(block, c, walls);
+  for (int c = 0; c < kBlockColumns; ++c) block_lane(block, c, walls, lanes[c]);
   draw_block_rows(block.out, kFrameWidth, lanes, row_fill(above), row_fill(below));
 }
 
@@ -317,8 +327,9 @@ void draw_columns(const ColumnRules& rules, float r) {
 
 float read_scene_clock() { return scene_clock(clock_ticks()); }
 
-WallSlice plain_slice(const ColumnHit& hit, int, float heading, const PatternFrame&, uint32_t) {
-  return {corrected_wall_height(hit, heading), plain_texture_column(hit)};
+WallSlice plain_slice(const ColumnHit& hit, int column, float heading, const PatternFrame&,
+                      uint32_t) {
+  return {corrected_wall_height(hit, column, heading), plain_texture_column(hit)};
 }
 
 // The wall breathes column band by column band (25 columns a band) without
@@ -330,8 +341,10 @@ WallSlice breathing_slice(const ColumnHit& hit, int column, float, const Pattern
                           uint32_t ms) {
   float s = float(ms) * 0.001f;
   int b = column / 25;
+  // 400 / tan(pi / 6) is exactly half the projection distance: halving the
+  // dividend of a correctly rounded division only shifts the exponent.
   float reach =
-      static_cast<float>(400.0 / std::tan(kSixthPi) - 125.0 * std::cos(double(float(b) + s)));
+      static_cast<float>(0.5 * projection_distance - 125.0 * std::cos(double(float(b) + s)));
   WallSlice slice;
   slice.height = reach * (64.0f / hit.distance);
   slice.texture_column = plain_texture_column(hit);
@@ -344,9 +357,9 @@ WallSlice breathing_slice(const ColumnHit& hit, int column, float, const Pattern
 // Horizontal faces slide 10 texture columns a second; they read the clock.
 bool horizontal_face(const ColumnHit& hit, const PatternFrame&) { return !hit.vertical; }
 
-WallSlice sliding_slice(const ColumnHit& hit, int, float heading, const PatternFrame&,
+WallSlice sliding_slice(const ColumnHit& hit, int column, float heading, const PatternFrame&,
                         uint32_t ms) {
-  WallSlice slice = {corrected_wall_height(hit, heading), plain_texture_column(hit)};
+  WallSlice slice = {corrected_wall_height(hit, column, heading), plain_texture_column(hit)};
   if (!hit.vertical)
     slice.texture_column = to_int32(double(hit.hit_x) - 0.01 * double(ms)) % kTextureTile;
   return slice;
@@ -358,9 +371,9 @@ bool rippling_face(const ColumnHit& hit, const PatternFrame& frame) {
   return !hit.vertical && frame.r > 340.0f && frame.r < 400.0f;
 }
 
-WallSlice rippling_slice(const ColumnHit& hit, int, float heading, const PatternFrame& frame,
-                         uint32_t ms) {
-  WallSlice slice = {corrected_wall_height(hit, heading), plain_texture_column(hit)};
+WallSlice rippling_slice(const ColumnHit& hit, int column, float heading,
+                         const PatternFrame& frame, uint32_t ms) {
+  WallSlice slice = {corrected_wall_height(hit, column, heading), plain_texture_column(hit)};
   if (rippling_face(hit, frame))
     slice.texture_column =
         to_int32(0.15 * std::cos(double(hit.hit_y)) + double(hit.hit_x) - 0.001 * double(ms)) %

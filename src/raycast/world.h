@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "common/framebuffer.h"
+#include "raycast/ray_fan.h"
 
 constexpr int kMapSize = 50;        // cells per side
 constexpr float kCellSize = 64.0f;  // world units per cell
@@ -33,7 +34,11 @@ int32_t map_cell(float x, float y);
 bool cell_is_open(float x, float y);
 bool ray_faces_up(float a);    // false exactly when 0 < a < pi
 bool ray_faces_left(float a);  // true exactly when pi/2 <= a <= 3 pi/2
+// The normalised angle, its tangent and facing, for any angle in radians.
+RayDirection ray_direction(float angle);
 // Casts from the camera's position and writes column_hits[column].
 void cast_ray(int column, float angle);
+// cast_ray for a screen column 0..1599 whose direction is worked out.
+void cast_along(int column, const RayDirection& ray);
 // One ray per screen column across the 60-degree view about the heading.
 void cast_all_rays();

@@ -29,3 +29,25 @@ TEST(Numeric, AngleConstantsAndNormalisation) {
   EXPECT_NEAR(normalize_angle(6.2831855f), 1.82e-7f, 1e-8);
   EXPECT_EQ(normalize_angle(0.0f), 0.0f);
 }
+
+TEST(Numeric, RemainderByTwoPiIsTheLibrarys) {
+  // Every float a hundred steps either side of the turning points (0, the
+  // ties at +-pi and +-3 pi, +-2 pi), and a sweep across +-40 and beyond.
+  auto same = [](float a) {
+    double library = std::remainder(double(a), kTwoPi);
+    double ours = remainder_by_two_pi(a);
+    if (std::isnan(library)) return std::isnan(ours);
+    return ours == library && std::signbit(ours) == std::signbit(library);
+  };
+  for (double centre : {0.0, kTwoPi / 2, kTwoPi, 1.5 * kTwoPi, 2 * kTwoPi}) {
+    for (double sign : {1.0, -1.0}) {
+      float a = float(sign * centre);
+      for (int k = 0; k < 100; ++k) a = std::nextafter(a, -HUGE_VALF);
+      for (int k = 0; k < 200; ++k, a = std::nextafter(a, HUGE_VALF))
+        EXPECT_TRUE(same(a)) << a;
+    }
+  }
+  for (float a = -40.0f; a < 40.0f; a += 0.0001234f) EXPECT_TRUE(same(a)) << a;
+  const float limits[] = {1e30f, -1e30f, HUGE_VALF, -HUGE_VALF, NAN, 1e-40f, -1e-40f, -0.0f};
+  for (float a : limits) EXPECT_TRUE(same(a)) << a;
+}
