@@ -11,7 +11,12 @@
 #include <cstring>
 
 #include "common/vector_words.h"
+#include "common/wide_vectors.h"
 #include "raycast/pattern_tables.h"
+
+#ifdef DEMO_WIDE_VECTORS
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -118,28 +123,112 @@ void sine_rows(uint32_t* out, size_t stride, const SineLanes& v, const PatternFr
   }
 }
 
-// The rows every lane's span holds go whole; the rows above and below them
-// are ragged.
-template <bool kSmall>
-void sine_block(uint32_t* out, size_t stride, const BlockSpans& spans, const PatternFrame& frame,
-                const uint32_t* keys) {
-  SineLanes v = sine_lanes(spans);
+#ifdef DEMO_WIDE_VECTORS
+// The same rows sixteen lanes to a vector, for processors with the 512-bit
+// instructions: one division, and one conversion, product and sum per half.
+// Here the cells come in one gather, which on the processors measured beats
+// sixteen loads whose bytes are then put together in memory.
+typedef float WideReals __attribute__((vector_size(64)));
+typedef int32_t WideInts __attribute__((vector_size(64)));
+typedef uint32_t WideWords __attribute__((vector_size(64)));
+typedef float HalfReals __attribute__((vector_size(32)));
+typedef double HalfDoubles __attribute__((vector_size(64)));
+typedef int64_t HalfLongs __attribute__((vector_size(64)));
+typedef int32_t HalfInts __attribute__((vector_size(32)));
+
+template <bool kRagged>
+WIDE_VECTORS void wide_sine_rows(uint32_t* out, size_t stride, const BlockSpans& spans,
+                                 const PatternFrame& frame, const uint32_t* keys, int first,
+                                 int end) {
+  WideReals stretch;
+  WideWords column;
+  WideInts firsts, ends;
+  for (int c = 0; c < kBlockColumns; ++c) {
+    int i = spans.first_column + c;
+    stretch[c] = float(5 * i);
+    column[c] = uint32_t(i);
+    firsts[c] = spans.first[c];
+    ends[c] = spans.end[c];
+  }
+  for (int row = first; row < end; ++row) {
+    WideReals u = 1.0f - stretch / frame.sine_depth[row];
+    HalfReals halves[2] = {__builtin_shufflevector(u, u, 0, 1, 2, 3, 4, 5, 6, 7),
+                           __builtin_shufflevector(u, u, 8, 9, 10, 11, 12, 13, 14, 15)};
+    HalfInts cell[2];
+    for (int h = 0; h < 2; ++h) {
+      HalfDoubles rounded =
+          __builtin_convertvector(halves[h], HalfDoubles) * kSineCellsPerRadian + kRoundingShift;
+      HalfLongs bits;
+      std::memcpy(&bits, &rounded, sizeof bits);
+      cell[h] = __builtin_convertvector(bits & int64_t(kSineCells - 1), HalfInts);
+    }
+    WideInts cells_at = __builtin_shufflevector(cell[0], cell[1], 0, 1, 2, 3, 4, 5, 6, 7, 8, 9,
+                                                10, 11, 12, 13, 14, 15);
+    // Each cell's byte is the top byte of the word that ends with it; the
+    // words of the first cells begin in the table before it.
+    __m512i words = _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), 0xFFFF,
+                                                __m512i(cells_at - 3), pattern_tables.sine_cell, 1);
+    WideInts wave = WideInts(words) >> 24;
+    unsigned undecided = _mm512_cmpeq_epi32_mask(__m512i(wave), _mm512_set1_epi32(kSineUndecided));
+    for (; undecided != 0; undecided &= undecided - 1) {
+      int lane = __builtin_ctz(undecided);
+      wave[lane] = fifty_sine_below_limit(u[lane]);
+    }
+    WideInts sign = wave >> 31;
+    WideWords magnitude = WideWords(wave ^ sign) - WideWords(sign);
+    WideWords rows = WideWords(WideInts{} + row);
+    WideWords pixels = (magnitude + ((rows & column) << 2)) ^ keys[row];
+    uint32_t* row_out = out + row * stride;
+    if (kRagged) {
+      WideWords inside = WideWords((row >= firsts) & (row < ends));
+      WideWords kept;
+      std::memcpy(&kept, row_out, sizeof kept);
+      pixels = (pixels & inside) | (kept & ~inside);
+    }
+    std::memcpy(row_out, &pixels, sizeof pixels);
+  }
+}
+#endif
+
+// The block's rows by kind: those every lane's span holds go whole, the
+// rows above and below them are ragged.
+struct RowKinds {
+  int head_first, head_end;  // ragged
+  int whole_first, whole_end;
+  int tail_first, tail_end;  // ragged
+};
+
+RowKinds row_kinds(const BlockSpans& spans) {
   auto [min_first, max_first] = std::minmax_element(spans.first, spans.first + kBlockColumns);
   auto [min_end, max_end] = std::minmax_element(spans.end, spans.end + kBlockColumns);
-  int whole_first = *max_first, whole_end = *min_end;
-  sine_rows<kSmall, true>(out, stride, v, frame, keys, *min_first,
-                          std::min(whole_first, *max_end));
-  sine_rows<kSmall, false>(out, stride, v, frame, keys, whole_first, whole_end);
-  sine_rows<kSmall, true>(out, stride, v, frame, keys, std::max(whole_first, whole_end),
-                          *max_end);
+  return {*min_first, std::min(*max_first, *max_end), *max_first, *min_end,
+          std::max(*max_first, *min_end), *max_end};
+}
+
+template <bool kSmall>
+void sine_block(uint32_t* out, size_t stride, const BlockSpans& spans, const PatternFrame& frame,
+                const uint32_t* keys, const RowKinds& rows) {
+  SineLanes v = sine_lanes(spans);
+  sine_rows<kSmall, true>(out, stride, v, frame, keys, rows.head_first, rows.head_end);
+  sine_rows<kSmall, false>(out, stride, v, frame, keys, rows.whole_first, rows.whole_end);
+  sine_rows<kSmall, true>(out, stride, v, frame, keys, rows.tail_first, rows.tail_end);
 }
 
 }  // namespace
 
 void sine_wave_rows(uint32_t* out, size_t stride, const BlockSpans& spans,
                     const PatternFrame& frame, const uint32_t* keys) {
+  RowKinds rows = row_kinds(spans);
+#ifdef DEMO_WIDE_VECTORS
+  if (frame.sine_arguments_small && wide_vectors()) {
+    wide_sine_rows<true>(out, stride, spans, frame, keys, rows.head_first, rows.head_end);
+    wide_sine_rows<false>(out, stride, spans, frame, keys, rows.whole_first, rows.whole_end);
+    wide_sine_rows<true>(out, stride, spans, frame, keys, rows.tail_first, rows.tail_end);
+    return;
+  }
+#endif
   if (frame.sine_arguments_small)
-    sine_block<true>(out, stride, spans, frame, keys);
+    sine_block<true>(out, stride, spans, frame, keys, rows);
   else
-    sine_block<false>(out, stride, spans, frame, keys);
+    sine_block<false>(out, stride, spans, frame, keys, rows);
 }

@@ -7,6 +7,7 @@
 #pragma once
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -38,8 +39,9 @@ struct PatternTables {
   // 1e-9 radians of (c - 1/2) pi/32768 .. (c + 1/2) pi/32768, or
   // kSineUndecided where it takes several values there (about 1 cell in
   // 330; the rows of the sine patterns find their cells among these)
-  int8_t sine_cell[kSineCells];
+  int8_t sine_cell[kSineCells];  // read also as the top bytes of 32-bit words
 };
+static_assert(offsetof(PatternTables, sine_cell) >= 3, "the cells' words begin inside the tables");
 extern PatternTables pattern_tables;
 
 // Fills the tables on the first call; call before drawing, from one thread.
