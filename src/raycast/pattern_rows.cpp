@@ -123,6 +123,21 @@ void sine_rows(uint32_t* out, size_t stride, const SineLanes& v, const PatternFr
   }
 }
 
+// The block's rows by kind: those every lane's span holds go whole, the
+// rows above and below them are ragged.
+struct RowKinds {
+  int head_first, head_end;  // ragged
+  int whole_first, whole_end;
+  int tail_first, tail_end;  // ragged
+};
+
+RowKinds row_kinds(const BlockSpans& spans) {
+  auto [min_first, max_first] = std::minmax_element(spans.first, spans.first + kBlockColumns);
+  auto [min_end, max_end] = std::minmax_element(spans.end, spans.end + kBlockColumns);
+  return {*min_first, std::min(*max_first, *max_end), *max_first, *min_end,
+          std::max(*max_first, *min_end), *max_end};
+}
+
 #ifdef DEMO_WIDE_VECTORS
 // The same rows sixteen lanes to a vector, for processors with the 512-bit
 // instructions: one division, and one conversion, product and sum per half.
@@ -188,22 +203,87 @@ WIDE_VECTORS void wide_sine_rows(uint32_t* out, size_t stride, const BlockSpans&
     std::memcpy(row_out, &pixels, sizeof pixels);
   }
 }
-#endif
-
-// The block's rows by kind: those every lane's span holds go whole, the
-// rows above and below them are ragged.
-struct RowKinds {
-  int head_first, head_end;  // ragged
-  int whole_first, whole_end;
-  int tail_first, tail_end;  // ragged
-};
-
-RowKinds row_kinds(const BlockSpans& spans) {
-  auto [min_first, max_first] = std::minmax_element(spans.first, spans.first + kBlockColumns);
-  auto [min_end, max_end] = std::minmax_element(spans.end, spans.end + kBlockColumns);
-  return {*min_first, std::min(*max_first, *max_end), *max_first, *min_end,
-          std::max(*max_first, *min_end), *max_end};
+// The lanes' tangent differences table[q][m] for q = i / (j + 1), which
+// the caller has shown to be 0..3 in every lane, and the lanes' m; width is
+// the length of the table's rows. The quotient of the single-precision
+// division truncates to i / (j + 1): i and j + 1 are whole numbers below
+// 2^11, so a quotient just short of a whole number stays more than 2^-21
+// of it away, far beyond the division's rounding. The gather reads each
+// entry as the low half of a word that ends in the entry after it, inside
+// the tables.
+WIDE_VECTORS inline WideInts small_quotient_entries(WideReals columns, int j, WideInts m,
+                                                    const int16_t* table, int width) {
+  WideInts q = __builtin_convertvector(columns / float(j + 1), WideInts);
+  __m512i entries = _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), 0xFFFF,
+                                                __m512i(q * width + m), table, 2);
+  return (WideInts(entries) << 16) >> 16;
 }
+
+// The first row from which every lane's i / (j + 1) is at most 3.
+inline int small_quotients_from(const BlockSpans& spans) {
+  return (spans.first_column + kBlockColumns - 1) / kSmallQuotients;
+}
+
+WIDE_VECTORS void wide_ripple_rows(uint32_t* out, size_t stride, const BlockSpans& spans,
+                                   int shift, uint32_t key) {
+  WideInts columns, firsts, ends;
+  for (int c = 0; c < kBlockColumns; ++c) {
+    columns[c] = spans.first_column + c;
+    firsts[c] = spans.first[c];
+    ends[c] = spans.end[c];
+  }
+  WideReals real_columns = __builtin_convertvector(columns, WideReals);
+  RowKinds rows = row_kinds(spans);
+  int small_from = small_quotients_from(spans);
+  for (int j = rows.head_first; j < rows.tail_end; ++j) {
+    WideInts inside = (j >= firsts) & (j < ends);
+    uint32_t* row_out = out + j * stride;
+    if (j < small_from) {
+      for (int c = 0; c < kBlockColumns; ++c)
+        if (inside[c])
+          row_out[c] = uint32_t(hundred_tan_less_forty_atan(column_over_row(columns[c], j) + 1,
+                                                            columns[c] & (j >> shift))) ^
+                       key;
+      continue;
+    }
+    WideInts entries = small_quotient_entries(real_columns, j, columns & (j >> shift),
+                                              &pattern_tables.tan_less_atan[0][0],
+                                              kArctangentArguments);
+    _mm512_mask_storeu_epi32(row_out, _mm512_test_epi32_mask(__m512i(inside), __m512i(inside)),
+                             __m512i(entries ^ int32_t(key)));
+  }
+}
+
+WIDE_VECTORS void wide_banded_rows(uint32_t* out, size_t stride, const BlockSpans& spans,
+                                   uint32_t mask, uint32_t row_mask) {
+  WideInts columns, firsts, ends;
+  for (int c = 0; c < kBlockColumns; ++c) {
+    columns[c] = spans.first_column + c;
+    firsts[c] = spans.first[c];
+    ends[c] = spans.end[c];
+  }
+  WideReals real_columns = __builtin_convertvector(columns, WideReals);
+  RowKinds rows = row_kinds(spans);
+  int small_from = small_quotients_from(spans);
+  for (int j = rows.head_first; j < rows.tail_end; ++j) {
+    WideInts drawn = (j >= firsts) & (j < ends);
+    if ((j & 2) == 0) drawn &= ~(j + 2 < ends);
+    uint32_t* row_out = out + (uint32_t(j) & row_mask) * stride;
+    if (j < small_from) {
+      for (int c = 0; c < kBlockColumns; ++c)
+        if (drawn[c])
+          row_out[c] = uint32_t(hundred_tan_less_five_times(column_over_row(columns[c], j) + 1,
+                                                            (2 * j) & columns[c])) &
+                       mask;
+      continue;
+    }
+    WideInts entries = small_quotient_entries(real_columns, j, (2 * j) & columns,
+                                              &pattern_tables.tan_less_five[0][0], kFrameWidth);
+    _mm512_mask_storeu_epi32(row_out, _mm512_test_epi32_mask(__m512i(drawn), __m512i(drawn)),
+                             __m512i(entries & int32_t(mask)));
+  }
+}
+#endif
 
 template <bool kSmall>
 void sine_block(uint32_t* out, size_t stride, const BlockSpans& spans, const PatternFrame& frame,
@@ -215,6 +295,28 @@ void sine_block(uint32_t* out, size_t stride, const BlockSpans& spans, const Pat
 }
 
 }  // namespace
+
+bool ripple_rows_wide(uint32_t* out, size_t stride, const BlockSpans& spans, int shift,
+                      uint32_t key) {
+#ifdef DEMO_WIDE_VECTORS
+  if (!wide_vectors()) return false;
+  wide_ripple_rows(out, stride, spans, shift, key);
+  return true;
+#else
+  return false;
+#endif
+}
+
+bool banded_rows_wide(uint32_t* out, size_t stride, const BlockSpans& spans, uint32_t mask,
+                      uint32_t row_mask) {
+#ifdef DEMO_WIDE_VECTORS
+  if (!wide_vectors()) return false;
+  wide_banded_rows(out, stride, spans, mask, row_mask);
+  return true;
+#else
+  return false;
+#endif
+}
 
 void sine_wave_rows(uint32_t* out, size_t stride, const BlockSpans& spans,
                     const PatternFrame& frame, const uint32_t* keys) {

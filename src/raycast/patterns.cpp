@@ -67,6 +67,7 @@ PatternFrame pattern_frame(float r) {
 // (tan(i / (j + 1) + 1) x 100 - atan(i & j) x 40, truncated) ^ 0xFDC05371.
 void fill_ripple_floor(uint32_t* out, size_t stride, const BlockSpans& spans,
                        const PatternFrame&) {
+  if (ripple_rows_wide(out, stride, spans, 0, 0xFDC05371u)) return;
   down_each_column(out, spans, [stride](uint32_t* pixels, int i, int first_row, int end_row) {
     quotient_runs(i, first_row, end_row, [&](int n, int from, int to) {
       for (int j = from; j < to; ++j)
@@ -78,6 +79,7 @@ void fill_ripple_floor(uint32_t* out, size_t stride, const BlockSpans& spans,
 // The ripple floor with atan(i & (j / 4)).
 void fill_quarter_ripple_floor(uint32_t* out, size_t stride, const BlockSpans& spans,
                                const PatternFrame&) {
+  if (ripple_rows_wide(out, stride, spans, 2, 0xFDC05371u)) return;
   down_each_column(out, spans, [stride](uint32_t* pixels, int i, int first_row, int end_row) {
     quotient_runs(i, first_row, end_row, [&](int n, int from, int to) {
       for (int j = from; j < to; ++j)
@@ -94,6 +96,7 @@ void fill_quarter_ripple_floor(uint32_t* out, size_t stride, const BlockSpans& s
 // 4n + 1 are only worked out when the fill ends before that.
 void fill_banded_floor(uint32_t* out, size_t stride, const BlockSpans& spans,
                        const PatternFrame&) {
+  if (banded_rows_wide(out, stride, spans, 0xFDC05371u, 0xDFC053FDu)) return;
   down_each_column(out, spans, [stride](uint32_t* pixels, int i, int first_row, int end_row) {
     quotient_runs(i, first_row, end_row, [&](int n, int from, int to) {
       for (int j = from; j < to; ++j) {
