@@ -1,10 +1,12 @@
 // The sine patterns along a block's rows, four lanes to a vector (the
-// compilers' own vector types, a width every target has). The vector
-// division, conversion, product and sum round as the scalar ones do, so
-// every lane finds the cell fifty_sine_below_limit finds; the table reads
-// stay scalar loads, and a lane whose cell is undecided asks the exact path.
-// Rows inside every lane's span are stored whole; the ragged rows at the
-// spans' ends keep the pixels of the lanes outside.
+// compilers' own vector types, a width every target has), or sixteen where
+// the processor has the 512-bit instructions. The vector division,
+// conversion, product and sum round as the scalar ones do, so every lane
+// finds the cell fifty_sine_below_limit finds, and a lane whose cell is
+// undecided asks the exact path. Rows inside every lane's span are stored
+// whole; the ragged rows at the spans' ends keep the pixels of the lanes
+// outside. The ripple and banded floors' rows take sixteen lanes only: on
+// four, the column-by-column drawing is as fast.
 #include "raycast/pattern_rows.h"
 
 #include <algorithm>

@@ -1,6 +1,7 @@
-// The sine patterns drawn along a block's rows: the 16 columns of a row
-// divide, convert and find their sine cells together in vectors, and each
-// row's 16 pixels go out as one 64-byte line.
+// Generated patterns drawn along a block's rows, each row's 16 pixels one
+// 64-byte line: the sine patterns, whose 16 columns of a row divide,
+// convert and find their sine cells together in vectors, and, where the
+// processor has the 512-bit instructions, the ripple and banded floors.
 #pragma once
 #include <cstddef>
 #include <cstdint>
