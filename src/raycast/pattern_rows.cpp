@@ -154,20 +154,30 @@ typedef double HalfDoubles __attribute__((vector_size(64)));
 typedef int64_t HalfLongs __attribute__((vector_size(64)));
 typedef int32_t HalfInts __attribute__((vector_size(32)));
 
+// The block's columns i and the rows first .. end - 1 of each, a lane each.
+struct WideLanes {
+  WideInts columns;
+  WideInts firsts;
+  WideInts ends;
+};
+
+WIDE_VECTORS inline WideLanes wide_lanes(const BlockSpans& spans) {
+  WideLanes v;
+  for (int c = 0; c < kBlockColumns; ++c) {
+    v.columns[c] = spans.first_column + c;
+    v.firsts[c] = spans.first[c];
+    v.ends[c] = spans.end[c];
+  }
+  return v;
+}
+
 template <bool kRagged>
 WIDE_VECTORS void wide_sine_rows(uint32_t* out, size_t stride, const BlockSpans& spans,
                                  const PatternFrame& frame, const uint32_t* keys, int first,
                                  int end) {
-  WideReals stretch;
-  WideWords column;
-  WideInts firsts, ends;
-  for (int c = 0; c < kBlockColumns; ++c) {
-    int i = spans.first_column + c;
-    stretch[c] = float(5 * i);
-    column[c] = uint32_t(i);
-    firsts[c] = spans.first[c];
-    ends[c] = spans.end[c];
-  }
+  WideLanes v = wide_lanes(spans);
+  WideReals stretch = __builtin_convertvector(5 * v.columns, WideReals);
+  WideWords column = WideWords(v.columns);
   for (int row = first; row < end; ++row) {
     WideReals u = 1.0f - stretch / frame.sine_depth[row];
     HalfReals halves[2] = {__builtin_shufflevector(u, u, 0, 1, 2, 3, 4, 5, 6, 7),
@@ -198,7 +208,7 @@ WIDE_VECTORS void wide_sine_rows(uint32_t* out, size_t stride, const BlockSpans&
     WideWords pixels = (magnitude + ((rows & column) << 2)) ^ keys[row];
     uint32_t* row_out = out + row * stride;
     if (kRagged) {
-      WideWords inside = WideWords((row >= firsts) & (row < ends));
+      WideWords inside = WideWords((row >= v.firsts) & (row < v.ends));
       WideWords kept;
       std::memcpy(&kept, row_out, sizeof kept);
       pixels = (pixels & inside) | (kept & ~inside);
@@ -206,6 +216,7 @@ WIDE_VECTORS void wide_sine_rows(uint32_t* out, size_t stride, const BlockSpans&
     std::memcpy(row_out, &pixels, sizeof pixels);
   }
 }
+
 // The lanes' tangent differences table[q][m] for q = i / (j + 1), which
 // the caller has shown to be 0..3 in every lane, and the lanes' m; width is
 // the length of the table's rows. The quotient of the single-precision
@@ -227,63 +238,38 @@ inline int small_quotients_from(const BlockSpans& spans) {
   return (spans.first_column + kBlockColumns - 1) / kSmallQuotients;
 }
 
-WIDE_VECTORS void wide_ripple_rows(uint32_t* out, size_t stride, const BlockSpans& spans,
-                                   int shift, uint32_t key) {
-  WideInts columns, firsts, ends;
-  for (int c = 0; c < kBlockColumns; ++c) {
-    columns[c] = spans.first_column + c;
-    firsts[c] = spans.first[c];
-    ends[c] = spans.end[c];
-  }
-  WideReals real_columns = __builtin_convertvector(columns, WideReals);
+// The ripple floors' rows (bits xored in, m = i & (j >> shift)) or the
+// banded floor's (bits masked, m = (2 j) & i, row j & row_mask, some rows
+// left out).
+template <bool kBanded>
+WIDE_VECTORS void wide_floor_rows(uint32_t* out, size_t stride, const BlockSpans& spans,
+                                  int shift, uint32_t bits, uint32_t row_mask) {
+  WideLanes v = wide_lanes(spans);
+  WideReals real_columns = __builtin_convertvector(v.columns, WideReals);
   RowKinds rows = row_kinds(spans);
   int small_from = small_quotients_from(spans);
   for (int j = rows.head_first; j < rows.tail_end; ++j) {
-    WideInts inside = (j >= firsts) & (j < ends);
-    uint32_t* row_out = out + j * stride;
+    WideInts drawn = (j >= v.firsts) & (j < v.ends);
+    if (kBanded && (j & 2) == 0) drawn &= ~(j + 2 < v.ends);
+    uint32_t* row_out = out + (kBanded ? uint32_t(j) & row_mask : uint32_t(j)) * stride;
+    WideInts m = kBanded ? (2 * j) & v.columns : v.columns & (j >> shift);
     if (j < small_from) {
-      for (int c = 0; c < kBlockColumns; ++c)
-        if (inside[c])
-          row_out[c] = uint32_t(hundred_tan_less_forty_atan(column_over_row(columns[c], j) + 1,
-                                                            columns[c] & (j >> shift))) ^
-                       key;
+      for (int c = 0; c < kBlockColumns; ++c) {
+        if (!drawn[c]) continue;
+        int n = column_over_row(v.columns[c], j) + 1;
+        row_out[c] = kBanded ? uint32_t(hundred_tan_less_five_times(n, m[c])) & bits
+                             : uint32_t(hundred_tan_less_forty_atan(n, m[c])) ^ bits;
+      }
       continue;
     }
-    WideInts entries = small_quotient_entries(real_columns, j, columns & (j >> shift),
-                                              &pattern_tables.tan_less_atan[0][0],
-                                              kArctangentArguments);
-    _mm512_mask_storeu_epi32(row_out, _mm512_test_epi32_mask(__m512i(inside), __m512i(inside)),
-                             __m512i(entries ^ int32_t(key)));
-  }
-}
-
-WIDE_VECTORS void wide_banded_rows(uint32_t* out, size_t stride, const BlockSpans& spans,
-                                   uint32_t mask, uint32_t row_mask) {
-  WideInts columns, firsts, ends;
-  for (int c = 0; c < kBlockColumns; ++c) {
-    columns[c] = spans.first_column + c;
-    firsts[c] = spans.first[c];
-    ends[c] = spans.end[c];
-  }
-  WideReals real_columns = __builtin_convertvector(columns, WideReals);
-  RowKinds rows = row_kinds(spans);
-  int small_from = small_quotients_from(spans);
-  for (int j = rows.head_first; j < rows.tail_end; ++j) {
-    WideInts drawn = (j >= firsts) & (j < ends);
-    if ((j & 2) == 0) drawn &= ~(j + 2 < ends);
-    uint32_t* row_out = out + (uint32_t(j) & row_mask) * stride;
-    if (j < small_from) {
-      for (int c = 0; c < kBlockColumns; ++c)
-        if (drawn[c])
-          row_out[c] = uint32_t(hundred_tan_less_five_times(column_over_row(columns[c], j) + 1,
-                                                            (2 * j) & columns[c])) &
-                       mask;
-      continue;
-    }
-    WideInts entries = small_quotient_entries(real_columns, j, (2 * j) & columns,
-                                              &pattern_tables.tan_less_five[0][0], kFrameWidth);
+    WideInts entries =
+        kBanded ? small_quotient_entries(real_columns, j, m, &pattern_tables.tan_less_five[0][0],
+                                         kFrameWidth)
+                : small_quotient_entries(real_columns, j, m, &pattern_tables.tan_less_atan[0][0],
+                                         kArctangentArguments);
+    WideInts pixels = kBanded ? entries & int32_t(bits) : entries ^ int32_t(bits);
     _mm512_mask_storeu_epi32(row_out, _mm512_test_epi32_mask(__m512i(drawn), __m512i(drawn)),
-                             __m512i(entries & int32_t(mask)));
+                             __m512i(pixels));
   }
 }
 #endif
@@ -303,7 +289,7 @@ bool ripple_rows_wide(uint32_t* out, size_t stride, const BlockSpans& spans, int
                       uint32_t key) {
 #ifdef DEMO_WIDE_VECTORS
   if (!wide_vectors()) return false;
-  wide_ripple_rows(out, stride, spans, shift, key);
+  wide_floor_rows<false>(out, stride, spans, shift, key, 0);
   return true;
 #else
   return false;
@@ -314,7 +300,7 @@ bool banded_rows_wide(uint32_t* out, size_t stride, const BlockSpans& spans, uin
                       uint32_t row_mask) {
 #ifdef DEMO_WIDE_VECTORS
   if (!wide_vectors()) return false;
-  wide_banded_rows(out, stride, spans, mask, row_mask);
+  wide_floor_rows<true>(out, stride, spans, 0, mask, row_mask);
   return true;
 #else
   return false;
