@@ -285,27 +285,25 @@ void sine_block(uint32_t* out, size_t stride, const BlockSpans& spans, const Pat
 
 }  // namespace
 
+#ifdef DEMO_WIDE_VECTORS
 bool ripple_rows_wide(uint32_t* out, size_t stride, const BlockSpans& spans, int shift,
                       uint32_t key) {
-#ifdef DEMO_WIDE_VECTORS
   if (!wide_vectors()) return false;
   wide_floor_rows<false>(out, stride, spans, shift, key, 0);
   return true;
-#else
-  return false;
-#endif
 }
 
 bool banded_rows_wide(uint32_t* out, size_t stride, const BlockSpans& spans, uint32_t mask,
                       uint32_t row_mask) {
-#ifdef DEMO_WIDE_VECTORS
   if (!wide_vectors()) return false;
   wide_floor_rows<true>(out, stride, spans, 0, mask, row_mask);
   return true;
-#else
-  return false;
-#endif
 }
+#else
+bool ripple_rows_wide(uint32_t*, size_t, const BlockSpans&, int, uint32_t) { return false; }
+
+bool banded_rows_wide(uint32_t*, size_t, const BlockSpans&, uint32_t, uint32_t) { return false; }
+#endif
 
 void sine_wave_rows(uint32_t* out, size_t stride, const BlockSpans& spans,
                     const PatternFrame& frame, const uint32_t* keys) {
