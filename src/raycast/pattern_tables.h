@@ -39,9 +39,16 @@ struct PatternTables {
   // 1e-9 radians of (c - 1/2) pi/32768 .. (c + 1/2) pi/32768, or
   // kSineUndecided where it takes several values there (about 1 cell in
   // 330; the rows of the sine patterns find their cells among these)
-  int8_t sine_cell[kSineCells];  // read also as the top bytes of 32-bit words
+  int8_t sine_cell[kSineCells];
 };
-static_assert(offsetof(PatternTables, sine_cell) >= 3, "the cells' words begin inside the tables");
+// The wide paths read the cells as the top bytes of words that begin 3 bytes
+// before them, and the small tangent differences as the low halves of words
+// that end 2 bytes after them: all inside the tables.
+static_assert(offsetof(PatternTables, sine_cell) >= 3);
+static_assert(offsetof(PatternTables, tan_less_five) + sizeof PatternTables::tan_less_five + 2 <=
+              sizeof(PatternTables));
+static_assert(offsetof(PatternTables, tan_less_atan) + sizeof PatternTables::tan_less_atan + 2 <=
+              sizeof(PatternTables));
 extern PatternTables pattern_tables;
 
 // Fills the tables on the first call; call before drawing, from one thread.
