@@ -1,6 +1,7 @@
 // Each generated sky and floor over a whole frame's columns on one thread,
-// drawn down the frame's columns as the column pipeline draws them, with the
-// rows above or below a wall varying from column to column as walls cut them.
+// drawn a block of columns at a time as the column pipeline draws them, with
+// the rows above or below a wall varying from column to column as walls cut
+// them.
 // Every iteration draws the same frame, so the tangent skies find their memo
 // as the previous iteration left it.
 #include <benchmark/benchmark.h>
@@ -12,16 +13,19 @@
 
 namespace {
 
-void Patterns(benchmark::State& state, ColumnPattern fill, float r, bool sky) {
+void Patterns(benchmark::State& state, BlockPattern fill, float r, bool sky) {
   std::vector<uint32_t> pixels(kFramePixelCount);
   PatternFrame frame = pattern_frame(r);
   for (auto _ : state) {
-    for (int i = 0; i < kFrameWidth; ++i) {
-      int rows = 250 + (i * 37) % 150;
-      if (sky)
-        fill(pixels.data() + i, kFrameWidth, i, 0, rows, frame);
-      else
-        fill(pixels.data() + i, kFrameWidth, i, kFrameHeight - rows, kFrameHeight, frame);
+    for (int first = 0; first < kFrameWidth; first += kBlockColumns) {
+      BlockSpans spans;
+      spans.first_column = first;
+      for (int c = 0; c < kBlockColumns; ++c) {
+        int rows = 250 + ((first + c) * 37) % 150;
+        spans.first[c] = sky ? 0 : kFrameHeight - rows;
+        spans.end[c] = sky ? rows : kFrameHeight;
+      }
+      fill(pixels.data() + first, kFrameWidth, spans, frame);
     }
     benchmark::DoNotOptimize(pixels.data());
     benchmark::ClobberMemory();

@@ -2,8 +2,8 @@
 // screen, the texture column, the wall's picture and its rows, then the fills
 // above and below. Each renderer is a set of rules that varies the small parts.
 // Blocks of 16 columns are shared among the worker pool and drawn straight
-// into the frame: walls and solid fills along its rows (block_rows), the
-// generated patterns down each column.
+// into the frame: walls and solid fills along its rows (block_rows), then the
+// generated patterns a block at a time.
 #include "raycast/columns.h"
 
 #include <algorithm>
@@ -47,19 +47,19 @@ struct WallSpan {
 };
 
 // A fill above or below the walls: a solid colour, drawn along the rows, or a
-// generated pattern, drawn down each column; not drawn: the rows keep what
+// generated pattern; not drawn: the rows keep what
 // they had.
 struct Fill {
   bool drawn;
   bool covers_its_rows;  // false: some of its rows keep what they had
   uint32_t colour;
-  ColumnPattern pattern;  // null: the colour
+  BlockPattern pattern;  // null: the colour
 };
 
 constexpr Fill kNoFill = {false, false, 0, nullptr};
 constexpr Fill solid(uint32_t colour) { return {true, true, colour, nullptr}; }
-constexpr Fill pattern(ColumnPattern fill) { return {true, true, 0, fill}; }
-constexpr Fill partial_pattern(ColumnPattern fill) { return {true, false, 0, fill}; }
+constexpr Fill pattern(BlockPattern fill) { return {true, true, 0, fill}; }
+constexpr Fill partial_pattern(BlockPattern fill) { return {true, false, 0, fill}; }
 
 // Everything a renderer varies in the pipeline. A renderer whose clock
 // reading depends on the column says which columns read it; those readings
@@ -282,22 +282,25 @@ void draw_rows(const Block& block, bool walls, const Fill& above, const Fill& be
   draw_block_rows(block.out, kFrameWidth, lanes, row_fill(above), row_fill(below));
 }
 
-// A generated fill down each column: rows 0 .. top - 1 (above), or
+// A generated fill over each column's rows 0 .. top - 1 (above), or
 // bottom .. 899 (below).
 void draw_pattern(const Fill& fill, bool above, const Block& block, const PatternFrame& frame) {
   if (!fill.pattern) return;
+  BlockSpans spans;
+  spans.first_column = block.first;
   for (int c = 0; c < kBlockColumns; ++c) {
     const WallSpan& span = block.plans[c].span;
-    fill.pattern(block.out + c, kFrameWidth, block.first + c, above ? 0 : span.bottom,
-                 above ? span.top : kFrameHeight, frame);
+    spans.first[c] = above ? 0 : span.bottom;
+    spans.end[c] = above ? span.top : kFrameHeight;
   }
+  fill.pattern(block.out, kFrameWidth, spans, frame);
 }
 
 // The columns first .. first + 15: set up, then wall rows (when drawn), the
 // rows above, the rows below, which for each column is the order a pattern
 // that reaches outside its rows expects. The walls and solid fills go along
 // the rows first (the few walls too near for 32-bit indices down their
-// columns), then the patterns down their columns; patterns above reach down
+// columns), then the patterns; patterns above reach down
 // into the rows below, so a solid fill below them comes last. Rows that may
 // keep their pixels start from the frame's (black while a clear waits).
 void draw_column_block(const ColumnRules& rules, const PatternFrame& frame, float heading,

@@ -9,16 +9,18 @@ namespace {
 
 bool tables_ready = false;
 
-// The one truncated value of 50 sin(u) over the cell's angles a .. b, or
-// kSineUndecided. Where sin is monotone, the truncations at the ends (each
-// widened by the margin that covers the library's rounding) bound every one
-// between them.
-int8_t sine_cell_value(double a, double b) {
-  if (!(std::cos(a) * std::cos(b) > 0.0)) return kSineUndecided;
-  double ends[] = {50.0 * std::sin(a), 50.0 * std::sin(b)};
-  int32_t value = to_int32(ends[0]);
-  for (double end : ends)
-    if (to_int32(end - kFastSineMargin) != value || to_int32(end + kFastSineMargin) != value)
+// The one truncated value of 50 sin(u) over cell c, whose edges have the
+// values low and high, or kSineUndecided. Sin turns only in the cells of
+// pi/2 and 3 pi/2; elsewhere it is monotone, and 50 sin moves by at most
+// 50 times the cell's margin beyond its edges, so the truncations of the
+// edge values (widened by that and by the margin that covers the library's
+// rounding) bound every one inside.
+int8_t sine_cell_value(int c, double low, double high) {
+  if (c == kSineCells / 4 || c == 3 * kSineCells / 4) return kSineUndecided;
+  double margin = kFastSineMargin + 50.0 * kSineCellMargin;
+  int32_t value = to_int32(low);
+  for (double edge : {low, high})
+    if (to_int32(edge - margin) != value || to_int32(edge + margin) != value)
       return kSineUndecided;
   return int8_t(value);
 }
@@ -43,10 +45,12 @@ void prepare_pattern_tables() {
     t.step_sine[n] = 50.0 * std::sin(step);
     t.step_cosine[n] = 50.0 * std::cos(step);
   }
+  // one sine per edge: the edge (c - 1/2) pi/32768 is cell c's low one
+  double low = 50.0 * std::sin(-0.5 / kSineCellsPerRadian);
   for (int c = 0; c < kSineCells; ++c) {
-    double from = (c - 0.5) / kSineCellsPerRadian - kSineCellMargin;
-    double to = (c + 0.5) / kSineCellsPerRadian + kSineCellMargin;
-    t.sine_cell[c] = sine_cell_value(from, to);
+    double high = 50.0 * std::sin((c + 0.5) / kSineCellsPerRadian);
+    t.sine_cell[c] = sine_cell_value(c, low, high);
+    low = high;
   }
   tables_ready = true;
 }

@@ -7,6 +7,7 @@
 #pragma once
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -16,7 +17,7 @@
 constexpr int kTangentArguments = kFrameWidth;     // n = 1..1600
 constexpr int kArctangentArguments = kFrameHeight;  // m = 0..899
 constexpr int kSineSteps = 128;                     // steps of pi/64 around the circle
-constexpr int kSineCells = 16384;                   // cells of pi/8192 around the circle
+constexpr int kSineCells = 65536;                   // cells of pi/32768 around the circle
 constexpr int kSmallQuotients = 4;                  // i / (j + 1) = 0..3, tangents of 1..4
 constexpr int kSkyRows = 450;                       // sky indices k = 0..449
 constexpr int kSkyPhases = 5;  // the sky's diagonals 5k - i by (1599 - i) mod 5
@@ -34,11 +35,20 @@ struct PatternTables {
   int16_t tan_less_five[kSmallQuotients][kFrameWidth];
   double step_sine[kSineSteps];             // index n = 0..127: 50 sin(n pi/64)
   double step_cosine[kSineSteps];           // index n = 0..127: 50 cos(n pi/64)
-  // index c = 0..16383: 50 sin(u) truncated, the same for every u within
-  // 1e-9 radians of (c - 1/2) pi/8192 .. (c + 1/2) pi/8192, or
-  // kSineUndecided where it takes several values there (about 1 cell in 80)
+  // index c = 0..65535: 50 sin(u) truncated, the same for every u within
+  // 1e-9 radians of (c - 1/2) pi/32768 .. (c + 1/2) pi/32768, or
+  // kSineUndecided where it takes several values there (about 1 cell in
+  // 330; the rows of the sine patterns find their cells among these)
   int8_t sine_cell[kSineCells];
 };
+// The wide paths read the cells as the top bytes of words that begin 3 bytes
+// before them, and the small tangent differences as the low halves of words
+// that end 2 bytes after them: all inside the tables.
+static_assert(offsetof(PatternTables, sine_cell) >= 3);
+static_assert(offsetof(PatternTables, tan_less_five) + sizeof PatternTables::tan_less_five + 2 <=
+              sizeof(PatternTables));
+static_assert(offsetof(PatternTables, tan_less_atan) + sizeof PatternTables::tan_less_atan + 2 <=
+              sizeof(PatternTables));
 extern PatternTables pattern_tables;
 
 // Fills the tables on the first call; call before drawing, from one thread.
@@ -94,13 +104,13 @@ constexpr double kSineStepsPerRadian = 0x1.45f306dc9c883p+4;  // 64/pi
 constexpr double kRoundingShift = 0x1.8p52;  // adding and subtracting it rounds to an integer
 constexpr double kFastSineLimit = 1e4;       // radians; beyond it the library decides
 constexpr double kFastSineMargin = 1e-9;     // on 50 sin(u)
-constexpr double kSineCellsPerRadian = 0x1.45f306dc9c883p+11;  // 8192/pi
+constexpr double kSineCellsPerRadian = 0x1.45f306dc9c883p+13;  // 32768/pi
 constexpr double kSineCellMargin = 1e-9;                        // radians around each cell
 constexpr int8_t kSineUndecided = INT8_MIN;
 
 // 50 sin(u), truncated toward zero, for |u| below the limit. Most cells of
 // u hold a single truncated value, read from the table: below the limit
-// u x 8192/pi, rounded to the nearest whole number, is off by less than 1e-8
+// u x 32768/pi, rounded to the nearest whole number, is off by less than 1e-7
 // of a cell, and its low bits (those of the rounding shift's sum) name the
 // cell. Elsewhere 50 sin(n pi/64 + h), |h| <= pi/128, is put together from
 // the tables and short series in h to within 1e-10; wherever that error

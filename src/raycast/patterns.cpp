@@ -3,59 +3,48 @@
 // look and are kept exactly: every pixel equals its formula evaluated in
 // double precision with the C library's tan, atan and sin. The tables, the
 // reciprocal division, the fast sine and the tangent memo that make them
-// cheap are pattern_tables'.
+// cheap are pattern_tables'; the vectors that draw the sine patterns along a
+// block's rows are pattern_rows'.
 #include "raycast/patterns.h"
 
+#include <array>
 #include <cmath>
 #include <limits>
 
 #include "common/numeric.h"
+#include "raycast/pattern_rows.h"
 #include "raycast/pattern_tables.h"
 
 namespace {
 
-// |50 sin(u)| truncated (wave is 50 sin(u) truncated), plus four times the
-// row and column bits in common, with u = 1 - (5 i) / (the row's divisor).
-// Its rows are worked out a block at a time, so that the divisions can use
-// vector instructions.
-constexpr int kSineBlock = 8;
-
-inline uint32_t sine_term(int32_t wave, int row, int column) {
-  uint32_t magnitude = wave < 0 ? 0u - uint32_t(wave) : uint32_t(wave);
-  return magnitude + 4u * uint32_t(row & column);
+// Each column of the block in turn, down its rows: column(pixels, i,
+// first_row, end_row) with pixels[row x stride] the pixel of screen column i.
+template <typename Column>
+void down_each_column(uint32_t* out, const BlockSpans& spans, Column column) {
+  for (int c = 0; c < kBlockColumns; ++c)
+    column(out + c, spans.first_column + c, spans.first[c], spans.end[c]);
 }
 
-template <typename Sine, typename Put>
-void sine_rows_by(Sine sine, int column, int first_row, int end_row, const PatternFrame& frame,
-                  Put put) {
-  float stretch = float(5 * column);
-  auto argument = [&](int row) { return 1.0f - stretch / frame.sine_depth[row]; };
-  int row = first_row;
-  for (; row + kSineBlock <= end_row; row += kSineBlock) {
-    float u[kSineBlock];
-    for (int l = 0; l < kSineBlock; ++l) u[l] = argument(row + l);
-    for (int l = 0; l < kSineBlock; ++l) put(row + l, sine_term(sine(u[l]), row + l, column));
-  }
-  for (; row < end_row; ++row) put(row, sine_term(sine(argument(row)), row, column));
-}
+// What a sine pattern's row is xored with, index row 0..899.
+using RowKeys = std::array<uint32_t, kFrameHeight>;
 
-// Frames whose arguments all stay small skip the sine's limit test.
-template <typename Put>
-void sine_rows(int column, int first_row, int end_row, const PatternFrame& frame, Put put) {
-  if (frame.sine_arguments_small)
-    sine_rows_by([](float u) { return fifty_sine_below_limit(u); }, column, first_row, end_row,
-                 frame, put);
-  else
-    sine_rows_by([](float u) { return fifty_sine(u); }, column, first_row, end_row, frame, put);
+template <typename Key>
+constexpr RowKeys row_keys(Key key) {
+  RowKeys keys = {};
+  for (int row = 0; row < kFrameHeight; ++row) keys[size_t(row)] = key(uint32_t(row));
+  return keys;
 }
 
 // 2 tan(r / 150 + sin(0.001 r) x (0.5 k - 0.1 i) x 20 / 25), truncated, for
 // the sky indices k of column i, handed to put(row, value). Index k lands on
 // row 2k - ((k / 2) & (i / 2)), between 1.5k and 2k, so the pattern is
 // stretched over up to twice the sky's height; indices below 450 keep it
-// inside the frame.
+// inside the frame. Kept out of line: inlined into the loop over the
+// block's columns, its inner loop ran short of registers (about a fifth
+// slower).
 template <typename Put>
-void tangent_sky(int column, int first_row, int end_row, const PatternFrame& frame, Put put) {
+[[gnu::noinline]] void tangent_sky(int column, int first_row, int end_row,
+                                   const PatternFrame& frame, Put put) {
   if (end_row > kSkyRows) end_row = kSkyRows;
   double tenth = 0.1 * column;
   for (int k = first_row; k < end_row; ++k) {
@@ -79,20 +68,26 @@ PatternFrame pattern_frame(float r) {
 }
 
 // (tan(i / (j + 1) + 1) x 100 - atan(i & j) x 40, truncated) ^ 0xFDC05371.
-void fill_ripple_floor(uint32_t* out, size_t stride, int i, int first_row, int end_row,
+void fill_ripple_floor(uint32_t* out, size_t stride, const BlockSpans& spans,
                        const PatternFrame&) {
-  quotient_runs(i, first_row, end_row, [&](int n, int from, int to) {
-    for (int j = from; j < to; ++j)
-      out[j * stride] = uint32_t(hundred_tan_less_forty_atan(n, i & j)) ^ 0xFDC05371u;
+  if (ripple_rows_wide(out, stride, spans, 0, 0xFDC05371u)) return;
+  down_each_column(out, spans, [stride](uint32_t* pixels, int i, int first_row, int end_row) {
+    quotient_runs(i, first_row, end_row, [&](int n, int from, int to) {
+      for (int j = from; j < to; ++j)
+        pixels[j * stride] = uint32_t(hundred_tan_less_forty_atan(n, i & j)) ^ 0xFDC05371u;
+    });
   });
 }
 
 // The ripple floor with atan(i & (j / 4)).
-void fill_quarter_ripple_floor(uint32_t* out, size_t stride, int i, int first_row, int end_row,
+void fill_quarter_ripple_floor(uint32_t* out, size_t stride, const BlockSpans& spans,
                                const PatternFrame&) {
-  quotient_runs(i, first_row, end_row, [&](int n, int from, int to) {
-    for (int j = from; j < to; ++j)
-      out[j * stride] = uint32_t(hundred_tan_less_forty_atan(n, i & (j / 4))) ^ 0xFDC05371u;
+  if (ripple_rows_wide(out, stride, spans, 2, 0xFDC05371u)) return;
+  down_each_column(out, spans, [stride](uint32_t* pixels, int i, int first_row, int end_row) {
+    quotient_runs(i, first_row, end_row, [&](int n, int from, int to) {
+      for (int j = from; j < to; ++j)
+        pixels[j * stride] = uint32_t(hundred_tan_less_forty_atan(n, i & (j / 4))) ^ 0xFDC05371u;
+    });
   });
 }
 
@@ -102,45 +97,52 @@ void fill_quarter_ripple_floor(uint32_t* out, size_t stride, int i, int first_ro
 // The row written is never below j - 2 nor above j. Row j + 2, when the fill
 // reaches it, lands where row j does and replaces its value, so rows 4n and
 // 4n + 1 are only worked out when the fill ends before that.
-void fill_banded_floor(uint32_t* out, size_t stride, int i, int first_row, int end_row,
+void fill_banded_floor(uint32_t* out, size_t stride, const BlockSpans& spans,
                        const PatternFrame&) {
-  quotient_runs(i, first_row, end_row, [&](int n, int from, int to) {
-    for (int j = from; j < to; ++j) {
-      if ((j & 2) == 0 && j + 2 < end_row) continue;
-      out[(j & 0xDFC053FD) * stride] =
-          uint32_t(hundred_tan_less_five_times(n, (2 * j) & i)) & 0xFDC05371u;
-    }
+  if (banded_rows_wide(out, stride, spans, 0xFDC05371u, 0xDFC053FDu)) return;
+  down_each_column(out, spans, [stride](uint32_t* pixels, int i, int first_row, int end_row) {
+    quotient_runs(i, first_row, end_row, [&](int n, int from, int to) {
+      for (int j = from; j < to; ++j) {
+        if ((j & 2) == 0 && j + 2 < end_row) continue;
+        pixels[(j & 0xDFC053FD) * stride] =
+            uint32_t(hundred_tan_less_five_times(n, (2 * j) & i)) & 0xFDC05371u;
+      }
+    });
   });
 }
 
 // d = (2 j) x (r / 200) + 1, u = 1 - (5 i) / d in single precision;
 // (|50 sin(u)| truncated + 4 x (j & i)) ^ (j + 0x23B0C8F).
-void fill_sine_floor(uint32_t* out, size_t stride, int i, int first_row, int end_row,
+void fill_sine_floor(uint32_t* out, size_t stride, const BlockSpans& spans,
                      const PatternFrame& frame) {
-  sine_rows(i, first_row, end_row, frame, [out, stride](int j, uint32_t term) {
-    out[j * stride] = term ^ (uint32_t(j) + 0x23B0C8Fu);
-  });
+  static constexpr RowKeys keys = row_keys([](uint32_t j) { return j + 0x23B0C8Fu; });
+  sine_wave_rows(out, stride, spans, frame, keys.data());
 }
 
 // d = (r / 200) x (2 k) + 1, u = 1 - (5 i) / d in single precision;
 // (|50 sin(u)| truncated + 4 x (k & i)) ^ ((k / 50) x 0xFDC4F371), modulo 2^32.
-void fill_sine_sky(uint32_t* out, size_t stride, int i, int first_row, int end_row,
+void fill_sine_sky(uint32_t* out, size_t stride, const BlockSpans& spans,
                    const PatternFrame& frame) {
-  sine_rows(i, first_row, end_row, frame, [out, stride](int k, uint32_t term) {
-    out[k * stride] = term ^ ((uint32_t(k) / 50u) * 0xFDC4F371u);
-  });
+  static constexpr RowKeys keys = row_keys([](uint32_t k) { return (k / 50u) * 0xFDC4F371u; });
+  sine_wave_rows(out, stride, spans, frame, keys.data());
 }
 
 // (2 tan(...), truncated) ^ 0xCAAFF9AA.
-void fill_tangent_sky(uint32_t* out, size_t stride, int i, int first_row, int end_row,
+void fill_tangent_sky(uint32_t* out, size_t stride, const BlockSpans& spans,
                       const PatternFrame& frame) {
-  tangent_sky(i, first_row, end_row, frame,
-              [out, stride](int row, int32_t v) { out[row * stride] = uint32_t(v) ^ 0xCAAFF9AAu; });
+  down_each_column(out, spans, [&](uint32_t* pixels, int i, int first_row, int end_row) {
+    tangent_sky(i, first_row, end_row, frame, [pixels, stride](int row, int32_t v) {
+      pixels[row * stride] = uint32_t(v) ^ 0xCAAFF9AAu;
+    });
+  });
 }
 
 // (2 tan(...), truncated) & 0xFAAAF900.
-void fill_masked_tangent_sky(uint32_t* out, size_t stride, int i, int first_row, int end_row,
+void fill_masked_tangent_sky(uint32_t* out, size_t stride, const BlockSpans& spans,
                              const PatternFrame& frame) {
-  tangent_sky(i, first_row, end_row, frame,
-              [out, stride](int row, int32_t v) { out[row * stride] = uint32_t(v) & 0xFAAAF900u; });
+  down_each_column(out, spans, [&](uint32_t* pixels, int i, int first_row, int end_row) {
+    tangent_sky(i, first_row, end_row, frame, [pixels, stride](int row, int32_t v) {
+      pixels[row * stride] = uint32_t(v) & 0xFAAAF900u;
+    });
+  });
 }

@@ -1,12 +1,13 @@
-// The generated fills above and below the walls: solid colours, the ripple
-// and banded floors, and the tangent and sine skies and floors. Each fills
-// rows first_row .. end_row - 1 (within 0..900) of one screen column 0..1599:
-// out[row x stride] is the column's pixel on that row.
+// The generated fills above and below the walls: the ripple and banded
+// floors, and the tangent and sine skies and floors. Each fills a block of
+// 16 neighbouring screen columns, every column its own rows: out[row x
+// stride + c] is the pixel of the block's column c on that row.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 
 #include "common/framebuffer.h"
+#include "raycast/block_rows.h"
 
 // The values the patterns share for a whole frame.
 struct PatternFrame {
@@ -24,20 +25,28 @@ struct PatternFrame {
 // Also prepares the patterns' tables on the first call.
 PatternFrame pattern_frame(float r);
 
-using ColumnPattern = void (*)(uint32_t* out, size_t stride, int column, int first_row, int end_row,
-                               const PatternFrame& frame);
+// The rows a block's columns fill: column c, screen column first_column + c
+// (0..1599), fills rows first[c] .. end[c] - 1 (within 0..900).
+struct BlockSpans {
+  int first_column;
+  int first[kBlockColumns];
+  int end[kBlockColumns];
+};
 
-void fill_ripple_floor(uint32_t* out, size_t stride, int column, int first_row, int end_row,
+using BlockPattern = void (*)(uint32_t* out, size_t stride, const BlockSpans& spans,
+                              const PatternFrame& frame);
+
+void fill_ripple_floor(uint32_t* out, size_t stride, const BlockSpans& spans,
                        const PatternFrame& frame);
-void fill_quarter_ripple_floor(uint32_t* out, size_t stride, int column, int first_row, int end_row,
+void fill_quarter_ripple_floor(uint32_t* out, size_t stride, const BlockSpans& spans,
                                const PatternFrame& frame);
-void fill_banded_floor(uint32_t* out, size_t stride, int column, int first_row, int end_row,
+void fill_banded_floor(uint32_t* out, size_t stride, const BlockSpans& spans,
                        const PatternFrame& frame);
-void fill_sine_floor(uint32_t* out, size_t stride, int column, int first_row, int end_row,
+void fill_sine_floor(uint32_t* out, size_t stride, const BlockSpans& spans,
                      const PatternFrame& frame);
-void fill_sine_sky(uint32_t* out, size_t stride, int column, int first_row, int end_row,
+void fill_sine_sky(uint32_t* out, size_t stride, const BlockSpans& spans,
                    const PatternFrame& frame);
-void fill_tangent_sky(uint32_t* out, size_t stride, int column, int first_row, int end_row,
+void fill_tangent_sky(uint32_t* out, size_t stride, const BlockSpans& spans,
                       const PatternFrame& frame);
-void fill_masked_tangent_sky(uint32_t* out, size_t stride, int column, int first_row, int end_row,
+void fill_masked_tangent_sky(uint32_t* out, size_t stride, const BlockSpans& spans,
                              const PatternFrame& frame);

@@ -363,11 +363,11 @@ TEST_F(Columns, SceneFourQuarterRippleFloor) {
 }
 
 // The patterns evaluated pixel by pixel the way their formulas read, with the
-// library's tan, atan and sin, to hold the fast patterns to. Like them, they
-// draw down a strip: one column's 900 rows one after the other.
+// library's tan, atan and sin, to hold the fast patterns to, one column at a
+// time down the frame.
 namespace direct {
 
-uint32_t* pixel(uint32_t* strip, int row) { return strip + row; }
+uint32_t* pixel(uint32_t* column, int row) { return column + size_t(row) * kFrameWidth; }
 
 int32_t ripple(int i, int j, int m) {
   return to_int32(std::tan(double(i / (j + 1) + 1)) * 100.0 - std::atan(double(m)) * 40.0);
@@ -426,7 +426,7 @@ void masked_tangent_sky(uint32_t* c, int i, int first, int end, float r) {
 
 struct PatternCase {
   const char* name;
-  ColumnPattern fast;
+  BlockPattern fast;
   void (*direct)(uint32_t*, int, int, int, float);
   bool sky;
   std::vector<float> r;
@@ -436,7 +436,7 @@ struct PatternCase {
 // that vary from column to column the way walls cut them (and floors that
 // stop short of the last row, each of the four rows of a band). The sine
 // patterns also at a negative clock, whose divisors pass through 0 and give
-// arguments beyond the fast sine's limit.
+// arguments beyond the fast sine's limit, and with the wide paths off.
 TEST(Patterns, EqualTheirFormulasPixelForPixel) {
   const PatternCase cases[] = {
       {"ripple floor", fill_ripple_floor, direct::ripple_floor, false, {0}},
@@ -452,25 +452,34 @@ TEST(Patterns, EqualTheirFormulasPixelForPixel) {
        {112.004f, 114.4f, 116.996f}},
   };
   std::vector<uint32_t> fast(kFramePixelCount), expected(kFramePixelCount);
-  for (const PatternCase& c : cases)
-    for (float r : c.r)
-      for (bool varied : {false, true}) {
-        PatternFrame frame = pattern_frame(r);
-        fast.assign(kFramePixelCount, kFrameClearColour);
-        expected.assign(kFramePixelCount, kFrameClearColour);
-        for (int i = 0; i < kFrameWidth; ++i) {
-          int first = c.sky ? 0 : varied ? (i * 7919) % 901 : 0;
-          int end = c.sky ? (varied ? (i * 104729) % 451 : 450) : (varied ? 900 - i % 8 : 900);
-          c.fast(fast.data() + size_t(i) * kFrameHeight, 1, i, first, end, frame);
-          c.direct(expected.data() + size_t(i) * kFrameHeight, i, first, end, r);
+  for (bool wide : {true, false})
+    for (const PatternCase& c : cases)
+      for (float r : c.r)
+        for (bool varied : {false, true}) {
+          wide_vectors_allow(wide);
+          PatternFrame frame = pattern_frame(r);
+          fast.assign(kFramePixelCount, kFrameClearColour);
+          expected.assign(kFramePixelCount, kFrameClearColour);
+          for (int block = 0; block < kFrameWidth; block += kBlockColumns) {
+            BlockSpans spans;
+            spans.first_column = block;
+            for (int lane = 0; lane < kBlockColumns; ++lane) {
+              int i = block + lane, &first = spans.first[lane], &end = spans.end[lane];
+              first = c.sky ? 0 : varied ? (i * 7919) % 901 : 0;
+              end = c.sky ? (varied ? (i * 104729) % 451 : 450) : (varied ? 900 - i % 8 : 900);
+              c.direct(expected.data() + i, i, first, end, r);
+            }
+            c.fast(fast.data() + block, kFrameWidth, spans, frame);
+          }
+          size_t mismatch = 0;
+          while (mismatch < kFramePixelCount && fast[mismatch] == expected[mismatch]) ++mismatch;
+          ASSERT_EQ(mismatch, kFramePixelCount)
+              << c.name << " at r = " << r << (varied ? ", varied rows" : "")
+              << (wide ? "" : ", wide paths off") << ": pixel ("
+              << mismatch % kFrameWidth << ", " << mismatch / kFrameWidth << ") is " << std::hex
+              << fast[mismatch] << ", formula gives " << expected[mismatch];
         }
-        size_t mismatch = 0;
-        while (mismatch < kFramePixelCount && fast[mismatch] == expected[mismatch]) ++mismatch;
-        ASSERT_EQ(mismatch, kFramePixelCount)
-            << c.name << " at r = " << r << (varied ? ", varied rows" : "") << ": pixel ("
-            << mismatch / 900 << ", " << mismatch % 900 << ") is " << std::hex << fast[mismatch]
-            << ", formula gives " << expected[mismatch];
-      }
+  wide_vectors_allow(true);
 }
 
 // The fast sine reads most values by cell: every float of 80 turns at the

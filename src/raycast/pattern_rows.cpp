@@ -1,0 +1,323 @@
+// The sine patterns along a block's rows, four lanes to a vector (the
+// compilers' own vector types, a width every target has), or sixteen where
+// the processor has the 512-bit instructions. The vector division,
+// conversion, product and sum round as the scalar ones do, so every lane
+// finds the cell fifty_sine_below_limit finds, and a lane whose cell is
+// undecided asks the exact path. Rows inside every lane's span are stored
+// whole; the ragged rows at the spans' ends keep the pixels of the lanes
+// outside. The ripple and banded floors' rows take sixteen lanes only:
+// without the gather, drawing them along the rows measured slower than down
+// the columns.
+#include "raycast/pattern_rows.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "common/vector_words.h"
+#include "common/wide_vectors.h"
+#include "raycast/pattern_tables.h"
+
+#ifdef DEMO_WIDE_VECTORS
+#include <immintrin.h>
+#endif
+
+namespace {
+
+typedef float Reals __attribute__((vector_size(16)));
+typedef int32_t Ints __attribute__((vector_size(16)));
+typedef double Doubles __attribute__((vector_size(32)));
+typedef int64_t Longs __attribute__((vector_size(32)));
+constexpr int kLanes = 4;
+constexpr int kGroups = kBlockColumns / kLanes;
+
+inline Ints splat(int32_t v) { return Ints{v, v, v, v}; }
+
+// The block as vectors, lane c of group g being column first_column + 4g + c.
+struct SineLanes {
+  Reals stretch[kGroups];  // 5 i
+  Words column[kGroups];   // i
+  Ints first[kGroups];     // the lane's rows first .. end - 1
+  Ints end[kGroups];
+};
+
+SineLanes sine_lanes(const BlockSpans& spans) {
+  SineLanes v;
+  for (int c = 0; c < kBlockColumns; ++c) {
+    int g = c / kLanes, lane = c % kLanes, i = spans.first_column + c;
+    v.stretch[g][lane] = float(5 * i);
+    v.column[g][lane] = uint32_t(i);
+    v.first[g][lane] = spans.first[c];
+    v.end[g][lane] = spans.end[c];
+  }
+  return v;
+}
+
+inline bool any_lane(Ints mask) {
+  int64_t halves[2];
+  std::memcpy(halves, &mask, sizeof halves);
+  return (halves[0] | halves[1]) != 0;
+}
+
+// 50 sin(u), truncated, for the lanes' u = 1 - (5 i) / depth. With kSmall
+// (every argument of the frame below the fast sine's limit) the cells
+// decide and the rare undecided lanes take fifty_sine_below_limit; without
+// it every lane takes fifty_sine.
+template <bool kSmall>
+inline void row_waves(const SineLanes& v, float depth, Ints (&waves)[kGroups]) {
+  Reals divisor = {depth, depth, depth, depth};
+  Reals u[kGroups];
+#pragma GCC unroll 4
+  for (int g = 0; g < kGroups; ++g) u[g] = 1.0f - v.stretch[g] / divisor;
+  if (!kSmall) {
+    for (int g = 0; g < kGroups; ++g)
+      for (int l = 0; l < kLanes; ++l) waves[g][l] = fifty_sine(u[g][l]);
+    return;
+  }
+  int32_t cell[kBlockColumns];
+#pragma GCC unroll 4
+  for (int g = 0; g < kGroups; ++g) {
+    Doubles rounded = __builtin_convertvector(u[g], Doubles) * kSineCellsPerRadian + kRoundingShift;
+    Longs bits;
+    std::memcpy(&bits, &rounded, sizeof bits);
+    Ints low = __builtin_convertvector(bits & int64_t(kSineCells - 1), Ints);
+    std::memcpy(cell + g * kLanes, &low, sizeof low);
+  }
+  const int8_t* cells = pattern_tables.sine_cell;
+  int32_t wave[kBlockColumns];
+  for (int l = 0; l < kBlockColumns; ++l) wave[l] = cells[cell[l]];
+  Ints undecided = {};
+#pragma GCC unroll 4
+  for (int g = 0; g < kGroups; ++g) {
+    std::memcpy(&waves[g], wave + g * kLanes, sizeof waves[g]);
+    undecided |= waves[g] == splat(kSineUndecided);
+  }
+  if (!any_lane(undecided)) return;
+  for (int g = 0; g < kGroups; ++g)
+    for (int l = 0; l < kLanes; ++l)
+      if (waves[g][l] == kSineUndecided) waves[g][l] = fifty_sine_below_limit(u[g][l]);
+}
+
+// |wave| + 4 (row & i), xored with the row's key, modulo 2^32.
+inline Words row_pixels(Ints wave, Words column, int row, uint32_t key) {
+  Ints sign = wave >> 31;
+  Words magnitude = Words(wave ^ sign) - Words(sign);
+  Words rows = Words(splat(row));
+  return (magnitude + ((rows & column) << 2)) ^ key;
+}
+
+// Rows first .. end - 1. With kRagged only the lanes whose span holds the
+// row are written.
+template <bool kSmall, bool kRagged>
+void sine_rows(uint32_t* out, size_t stride, const SineLanes& v, const PatternFrame& frame,
+               const uint32_t* keys, int first, int end) {
+  for (int row = first; row < end; ++row) {
+    Ints waves[kGroups];
+    row_waves<kSmall>(v, frame.sine_depth[row], waves);
+    uint32_t* row_out = out + row * stride;
+#pragma GCC unroll 4
+    for (int g = 0; g < kGroups; ++g) {
+      Words pixels = row_pixels(waves[g], v.column[g], row, keys[row]);
+      if (kRagged) {
+        Words inside = Words((splat(row) >= v.first[g]) & (splat(row) < v.end[g]));
+        pixels = (pixels & inside) | (load_words(row_out + g * kLanes) & ~inside);
+      }
+      store_words(row_out + g * kLanes, pixels);
+    }
+  }
+}
+
+// The block's rows by kind: those every lane's span holds go whole, the
+// rows above and below them are ragged.
+struct RowKinds {
+  int head_first, head_end;  // ragged
+  int whole_first, whole_end;
+  int tail_first, tail_end;  // ragged
+};
+
+RowKinds row_kinds(const BlockSpans& spans) {
+  auto [min_first, max_first] = std::minmax_element(spans.first, spans.first + kBlockColumns);
+  auto [min_end, max_end] = std::minmax_element(spans.end, spans.end + kBlockColumns);
+  return {*min_first, std::min(*max_first, *max_end), *max_first, *min_end,
+          std::max(*max_first, *min_end), *max_end};
+}
+
+#ifdef DEMO_WIDE_VECTORS
+// The same rows sixteen lanes to a vector, for processors with the 512-bit
+// instructions: one division, and one conversion, product and sum per half.
+// Here the cells come in one gather, which on the processors measured beats
+// sixteen loads whose bytes are then put together in memory.
+typedef float WideReals __attribute__((vector_size(64)));
+typedef int32_t WideInts __attribute__((vector_size(64)));
+typedef uint32_t WideWords __attribute__((vector_size(64)));
+typedef float HalfReals __attribute__((vector_size(32)));
+typedef double HalfDoubles __attribute__((vector_size(64)));
+typedef int64_t HalfLongs __attribute__((vector_size(64)));
+typedef int32_t HalfInts __attribute__((vector_size(32)));
+
+// The block's columns i and the rows first .. end - 1 of each, a lane each.
+struct WideLanes {
+  WideInts columns;
+  WideInts firsts;
+  WideInts ends;
+};
+
+WIDE_VECTORS inline WideLanes wide_lanes(const BlockSpans& spans) {
+  WideLanes v;
+  for (int c = 0; c < kBlockColumns; ++c) {
+    v.columns[c] = spans.first_column + c;
+    v.firsts[c] = spans.first[c];
+    v.ends[c] = spans.end[c];
+  }
+  return v;
+}
+
+template <bool kRagged>
+WIDE_VECTORS void wide_sine_rows(uint32_t* out, size_t stride, const BlockSpans& spans,
+                                 const PatternFrame& frame, const uint32_t* keys, int first,
+                                 int end) {
+  WideLanes v = wide_lanes(spans);
+  WideReals stretch = __builtin_convertvector(5 * v.columns, WideReals);
+  WideWords column = WideWords(v.columns);
+  for (int row = first; row < end; ++row) {
+    WideReals u = 1.0f - stretch / frame.sine_depth[row];
+    HalfReals halves[2] = {__builtin_shufflevector(u, u, 0, 1, 2, 3, 4, 5, 6, 7),
+                           __builtin_shufflevector(u, u, 8, 9, 10, 11, 12, 13, 14, 15)};
+    HalfInts cell[2];
+    for (int h = 0; h < 2; ++h) {
+      HalfDoubles rounded =
+          __builtin_convertvector(halves[h], HalfDoubles) * kSineCellsPerRadian + kRoundingShift;
+      HalfLongs bits;
+      std::memcpy(&bits, &rounded, sizeof bits);
+      cell[h] = __builtin_convertvector(bits & int64_t(kSineCells - 1), HalfInts);
+    }
+    WideInts cells_at = __builtin_shufflevector(cell[0], cell[1], 0, 1, 2, 3, 4, 5, 6, 7, 8, 9,
+                                                10, 11, 12, 13, 14, 15);
+    // Each cell's byte is the top byte of the word that ends with it; the
+    // words of the first cells begin in the table before it.
+    __m512i words = _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), 0xFFFF,
+                                                __m512i(cells_at - 3), pattern_tables.sine_cell, 1);
+    WideInts wave = WideInts(words) >> 24;
+    unsigned undecided = _mm512_cmpeq_epi32_mask(__m512i(wave), _mm512_set1_epi32(kSineUndecided));
+    for (; undecided != 0; undecided &= undecided - 1) {
+      int lane = __builtin_ctz(undecided);
+      wave[lane] = fifty_sine_below_limit(u[lane]);
+    }
+    WideInts sign = wave >> 31;
+    WideWords magnitude = WideWords(wave ^ sign) - WideWords(sign);
+    WideWords rows = WideWords(WideInts{} + row);
+    WideWords pixels = (magnitude + ((rows & column) << 2)) ^ keys[row];
+    uint32_t* row_out = out + row * stride;
+    if (kRagged) {
+      WideWords inside = WideWords((row >= v.firsts) & (row < v.ends));
+      WideWords kept;
+      std::memcpy(&kept, row_out, sizeof kept);
+      pixels = (pixels & inside) | (kept & ~inside);
+    }
+    std::memcpy(row_out, &pixels, sizeof pixels);
+  }
+}
+
+// The lanes' tangent differences table[q][m] for q = i / (j + 1), which
+// the caller has shown to be 0..3 in every lane, and the lanes' m; width is
+// the length of the table's rows. The quotient of the single-precision
+// division truncates to i / (j + 1): i and j + 1 are whole numbers below
+// 2^11, so a quotient just short of a whole number stays more than 2^-21
+// of it away, far beyond the division's rounding. The gather reads each
+// entry as the low half of a word that ends in the entry after it, inside
+// the tables.
+WIDE_VECTORS inline WideInts small_quotient_entries(WideReals columns, int j, WideInts m,
+                                                    const int16_t* table, int width) {
+  WideInts q = __builtin_convertvector(columns / float(j + 1), WideInts);
+  __m512i entries = _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), 0xFFFF,
+                                                __m512i(q * width + m), table, 2);
+  return (WideInts(entries) << 16) >> 16;
+}
+
+// The first row from which every lane's i / (j + 1) is at most 3.
+inline int small_quotients_from(const BlockSpans& spans) {
+  return (spans.first_column + kBlockColumns - 1) / kSmallQuotients;
+}
+
+// The ripple floors' rows (bits xored in, m = i & (j >> shift)) or the
+// banded floor's (bits masked, m = (2 j) & i, row j & row_mask, some rows
+// left out).
+template <bool kBanded>
+WIDE_VECTORS void wide_floor_rows(uint32_t* out, size_t stride, const BlockSpans& spans,
+                                  int shift, uint32_t bits, uint32_t row_mask) {
+  WideLanes v = wide_lanes(spans);
+  WideReals real_columns = __builtin_convertvector(v.columns, WideReals);
+  RowKinds rows = row_kinds(spans);
+  int small_from = small_quotients_from(spans);
+  for (int j = rows.head_first; j < rows.tail_end; ++j) {
+    WideInts drawn = (j >= v.firsts) & (j < v.ends);
+    if (kBanded && (j & 2) == 0) drawn &= ~(j + 2 < v.ends);
+    uint32_t* row_out = out + (kBanded ? uint32_t(j) & row_mask : uint32_t(j)) * stride;
+    WideInts m = kBanded ? (2 * j) & v.columns : v.columns & (j >> shift);
+    if (j < small_from) {
+      for (int c = 0; c < kBlockColumns; ++c) {
+        if (!drawn[c]) continue;
+        int n = column_over_row(v.columns[c], j) + 1;
+        row_out[c] = kBanded ? uint32_t(hundred_tan_less_five_times(n, m[c])) & bits
+                             : uint32_t(hundred_tan_less_forty_atan(n, m[c])) ^ bits;
+      }
+      continue;
+    }
+    WideInts entries =
+        kBanded ? small_quotient_entries(real_columns, j, m, &pattern_tables.tan_less_five[0][0],
+                                         kFrameWidth)
+                : small_quotient_entries(real_columns, j, m, &pattern_tables.tan_less_atan[0][0],
+                                         kArctangentArguments);
+    WideInts pixels = kBanded ? entries & int32_t(bits) : entries ^ int32_t(bits);
+    _mm512_mask_storeu_epi32(row_out, _mm512_test_epi32_mask(__m512i(drawn), __m512i(drawn)),
+                             __m512i(pixels));
+  }
+}
+#endif
+
+template <bool kSmall>
+void sine_block(uint32_t* out, size_t stride, const BlockSpans& spans, const PatternFrame& frame,
+                const uint32_t* keys, const RowKinds& rows) {
+  SineLanes v = sine_lanes(spans);
+  sine_rows<kSmall, true>(out, stride, v, frame, keys, rows.head_first, rows.head_end);
+  sine_rows<kSmall, false>(out, stride, v, frame, keys, rows.whole_first, rows.whole_end);
+  sine_rows<kSmall, true>(out, stride, v, frame, keys, rows.tail_first, rows.tail_end);
+}
+
+}  // namespace
+
+#ifdef DEMO_WIDE_VECTORS
+bool ripple_rows_wide(uint32_t* out, size_t stride, const BlockSpans& spans, int shift,
+                      uint32_t key) {
+  if (!wide_vectors()) return false;
+  wide_floor_rows<false>(out, stride, spans, shift, key, 0);
+  return true;
+}
+
+bool banded_rows_wide(uint32_t* out, size_t stride, const BlockSpans& spans, uint32_t mask,
+                      uint32_t row_mask) {
+  if (!wide_vectors()) return false;
+  wide_floor_rows<true>(out, stride, spans, 0, mask, row_mask);
+  return true;
+}
+#else
+bool ripple_rows_wide(uint32_t*, size_t, const BlockSpans&, int, uint32_t) { return false; }
+
+bool banded_rows_wide(uint32_t*, size_t, const BlockSpans&, uint32_t, uint32_t) { return false; }
+#endif
+
+void sine_wave_rows(uint32_t* out, size_t stride, const BlockSpans& spans,
+                    const PatternFrame& frame, const uint32_t* keys) {
+  RowKinds rows = row_kinds(spans);
+#ifdef DEMO_WIDE_VECTORS
+  if (frame.sine_arguments_small && wide_vectors()) {
+    wide_sine_rows<true>(out, stride, spans, frame, keys, rows.head_first, rows.head_end);
+    wide_sine_rows<false>(out, stride, spans, frame, keys, rows.whole_first, rows.whole_end);
+    wide_sine_rows<true>(out, stride, spans, frame, keys, rows.tail_first, rows.tail_end);
+    return;
+  }
+#endif
+  if (frame.sine_arguments_small)
+    sine_block<true>(out, stride, spans, frame, keys, rows);
+  else
+    sine_block<false>(out, stride, spans, frame, keys, rows);
+}
