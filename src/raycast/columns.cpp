@@ -19,6 +19,7 @@
 #include "png/image.h"
 #include "raycast/block_rows.h"
 #include "raycast/camera.h"
+#include "raycast/pattern_tables.h"
 #include "raycast/patterns.h"
 #include "raycast/world.h"
 
@@ -389,6 +390,8 @@ WallSlice rippling_slice(const ColumnHit& hit, int column, float heading,
 }
 
 }  // namespace
+
+void prepare_column_renderers() { prepare_pattern_tables(); }
 
 void draw_columns_intro1() {
   draw_columns({plain_slice, nullptr, true, false, solid(kViolet), pattern(fill_ripple_floor)}, 0);

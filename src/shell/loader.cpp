@@ -1,6 +1,7 @@
 // The picture loader: reads each of the seventeen files into a record, hands
 // it to the decoder and keeps it in its slot when it decodes; a failure costs
-// only that slot and one line on standard output.
+// only that slot and one line on standard output. At start-up the renderers'
+// tables are made with the pictures.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 
 #include "png/image.h"
 #include "png/image_fail.h"
+#include "raycast/columns.h"
 #include "shell/shell.h"
 
 namespace {
@@ -88,6 +90,11 @@ void load_images() {
     }
   }
   std::fflush(stdout);
+}
+
+void prepare_show() {
+  load_images();
+  prepare_column_renderers();
 }
 
 void free_images() {

@@ -141,7 +141,7 @@ bool show_start(const ShowOptions& options) {
   platform_hide_cursor();
   bool music = !options.mute;
   if (music && !options.seek_at_start) music_start(music_file_name, 0);
-  load_images();
+  prepare_show();
   if (options.seek_at_start) {
     uint32_t reached = show_seek(options.start_ms);
     if (music) music_start(music_file_name, reached);

@@ -17,6 +17,8 @@ int scene_renderers_at(float t, SceneRenderer out[kMaxSceneRenderers]);
 void dispatch_scenes(float t);
 
 void load_images();
+// The pictures and the renderers' tables, made before the first frame.
+void prepare_show();
 // One file into the record's source, or the reason it cannot be read.
 void read_image_file(Image* image, const char* name);
 void free_images();

@@ -289,11 +289,11 @@ void prepare_frames_dir(const Options& o) {
 
 // The loader reports on standard output; here its lines go to standard error,
 // so that standard output carries only the hashes or the report.
-void load_images_reporting_to_stderr() {
+void prepare_show_reporting_to_stderr() {
   std::fflush(stdout);
   const int saved = dup(STDOUT_FILENO);
   dup2(STDERR_FILENO, STDOUT_FILENO);
-  load_images();
+  prepare_show();
   dup2(saved, STDOUT_FILENO);
   close(saved);
 }
@@ -321,7 +321,7 @@ int main(int argc, char** argv) {
   frame_pixels = cap.frame;
   clock_use_virtual(0);
   workers_set_threads(o.threads);
-  load_images_reporting_to_stderr();
+  prepare_show_reporting_to_stderr();
 
   bool single = !o.frame_file.empty();
   bool present = single || !o.frames_dir.empty() || !o.video_file.empty();

@@ -75,7 +75,7 @@ EMSCRIPTEN_KEEPALIVE void web_capture(int fps, double at_ms, int hashes, int pre
   touch_framebuffer();
   if (present) platform_create_texture();
   clock_use_virtual(0);
-  load_images();
+  prepare_show();
   uint32_t now = 0;
   for (int n = 0;; ++n) {
     bool last = at_ms >= 0 && double(n) * 1000.0 / fps >= at_ms;
