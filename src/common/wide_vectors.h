@@ -9,6 +9,16 @@
 // Marks a function that uses the 512-bit instructions; call it only when
 // wide_vectors() says so.
 #define WIDE_VECTORS __attribute__((target("avx512f")))
+
+#include <cstdint>
+
+// Sixteen 32-bit lanes, a block's columns, in one 512-bit vector of the
+// compilers' own vector types; eight 64-bit or 32-bit lanes for half of them.
+typedef int32_t WideInts __attribute__((vector_size(64)));
+typedef uint32_t WideWords __attribute__((vector_size(64)));
+typedef float WideReals __attribute__((vector_size(64)));
+typedef int64_t HalfLongs __attribute__((vector_size(64)));
+typedef int32_t HalfInts __attribute__((vector_size(32)));
 #endif
 
 // True when the processor has the wide instructions and they are allowed.

@@ -146,13 +146,8 @@ RowKinds row_kinds(const BlockSpans& spans) {
 // instructions: one division, and one conversion, product and sum per half.
 // Here the cells come in one gather, which on the processors measured beats
 // sixteen loads whose bytes are then put together in memory.
-typedef float WideReals __attribute__((vector_size(64)));
-typedef int32_t WideInts __attribute__((vector_size(64)));
-typedef uint32_t WideWords __attribute__((vector_size(64)));
 typedef float HalfReals __attribute__((vector_size(32)));
 typedef double HalfDoubles __attribute__((vector_size(64)));
-typedef int64_t HalfLongs __attribute__((vector_size(64)));
-typedef int32_t HalfInts __attribute__((vector_size(32)));
 
 // The block's columns i and the rows first .. end - 1 of each, a lane each.
 struct WideLanes {

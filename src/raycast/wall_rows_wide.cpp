@@ -22,17 +22,12 @@ namespace {
 constexpr int kTableRows = 256;
 constexpr int kReach = 3;
 
-// A lane is a column of the block; halves and quarters of the lanes serve
-// the gathers and the folds.
-typedef int32_t Ints __attribute__((vector_size(64)));
-typedef uint32_t UInts __attribute__((vector_size(64)));
-typedef float Reals __attribute__((vector_size(64)));
-typedef int64_t Addresses __attribute__((vector_size(64)));
-typedef int32_t HalfInts __attribute__((vector_size(32)));
+// A lane is a column of the block; quarters and pairs of the lanes serve
+// the folds.
 typedef int32_t QuarterInts __attribute__((vector_size(16)));
 typedef int32_t PairInts __attribute__((vector_size(8)));
 
-WIDE_VECTORS inline Ints splat(int32_t v) { return Ints{} + v; }
+WIDE_VECTORS inline WideInts splat(int32_t v) { return WideInts{} + v; }
 
 template <bool kLowest, typename V>
 WIDE_VECTORS inline V pick(V a, V b) {
@@ -41,7 +36,7 @@ WIDE_VECTORS inline V pick(V a, V b) {
 
 // The smallest (kLowest) or largest lane, halving the vector each step.
 template <bool kLowest>
-WIDE_VECTORS inline int32_t extreme_lane(Ints v) {
+WIDE_VECTORS inline int32_t extreme_lane(WideInts v) {
   HalfInts h = pick<kLowest>(__builtin_shufflevector(v, v, 0, 1, 2, 3, 4, 5, 6, 7),
                              __builtin_shufflevector(v, v, 8, 9, 10, 11, 12, 13, 14, 15));
   QuarterInts q = pick<kLowest>(__builtin_shufflevector(h, h, 0, 1, 2, 3),
@@ -52,13 +47,13 @@ WIDE_VECTORS inline int32_t extreme_lane(Ints v) {
 }
 
 struct WideBlock {
-  Reals half;
-  Reals scale;
-  Ints column;
-  Ints width;
-  Ints last;            // the last word of each lane's pixel buffer
-  Ints dark;            // all ones where darkened
-  Addresses pixels[2];  // the pixel buffers' addresses, lanes 0..7 and 8..15
+  WideReals half;
+  WideReals scale;
+  WideInts column;
+  WideInts width;
+  WideInts last;        // the last word of each lane's pixel buffer
+  WideInts dark;        // all ones where darkened
+  HalfLongs pixels[2];  // the pixel buffers' addresses, lanes 0..7 and 8..15
   const void* shared;   // the one pixel buffer of every lane, or null
 };
 
@@ -81,41 +76,42 @@ WIDE_VECTORS WideBlock wide_block(const BlockLane (&lanes)[kBlockColumns]) {
 
 // The picture rows of the 16 walls on screen row `row`, converted as
 // block_rows converts them.
-WIDE_VECTORS inline Ints texture_rows(const WideBlock& b, int row) {
-  Reals from_top = (float(row) + b.half) - kCentreRow;
-  Reals stretched =
-      __builtin_convertvector(__builtin_convertvector(from_top, Ints), Reals) * b.scale;
-  return __builtin_convertvector(stretched, Ints);
+WIDE_VECTORS inline WideInts texture_rows(const WideBlock& b, int row) {
+  WideReals from_top = (float(row) + b.half) - kCentreRow;
+  WideReals stretched =
+      __builtin_convertvector(__builtin_convertvector(from_top, WideInts), WideReals) * b.scale;
+  return __builtin_convertvector(stretched, WideInts);
 }
 
-WIDE_VECTORS inline Ints gather_words(const WideBlock& b, Ints index) {
+WIDE_VECTORS inline WideInts gather_words(const WideBlock& b, WideInts index) {
   if (b.shared)
-    return Ints(_mm512_mask_i32gather_epi32(__m512i(Ints{}), 0xFFFF, __m512i(index), b.shared, 4));
+    return WideInts(
+        _mm512_mask_i32gather_epi32(__m512i(WideInts{}), 0xFFFF, __m512i(index), b.shared, 4));
   HalfInts halves[2];
   std::memcpy(halves, &index, sizeof halves);
   __m256i words[2];
   for (int h = 0; h < 2; ++h) {
-    Addresses at = b.pixels[h] + 4 * __builtin_convertvector(halves[h], Addresses);
+    HalfLongs at = b.pixels[h] + 4 * __builtin_convertvector(halves[h], HalfLongs);
     words[h] = _mm512_mask_i64gather_epi32(__m256i(HalfInts{}), 0xFF, __m512i(at), nullptr, 1);
   }
-  Ints joined;
+  WideInts joined;
   std::memcpy(&joined, words, sizeof joined);
   return joined;
 }
 
 // Each lane's word on its picture row, clamped into its pixel buffer and
 // darkened where asked.
-WIDE_VECTORS inline Ints picture_words(const WideBlock& b, Ints texture_row) {
+WIDE_VECTORS inline WideInts picture_words(const WideBlock& b, WideInts texture_row) {
   // Table rows outside a lane's own may wrap; the clamp keeps them inside its buffer.
-  Ints index = Ints(UInts(b.column) + UInts(b.width) * UInts(texture_row));
+  WideInts index = WideInts(WideWords(b.column) + WideWords(b.width) * WideWords(texture_row));
   index = index < 0 ? 0 : index;
   index = index > b.last ? b.last : index;
-  Ints words = gather_words(b, index);
-  Ints darkened = (words & int32_t(0xFF000000u)) | ((words >> 1) & 0x007F7F7F);
+  WideInts words = gather_words(b, index);
+  WideInts darkened = (words & int32_t(0xFF000000u)) | ((words >> 1) & 0x007F7F7F);
   return (darkened & b.dark) | (words & ~b.dark);
 }
 
-WIDE_VECTORS inline void store_row(uint32_t* out, Ints words) {
+WIDE_VECTORS inline void store_row(uint32_t* out, WideInts words) {
   std::memcpy(out, &words, sizeof words);
 }
 
@@ -129,22 +125,22 @@ WIDE_VECTORS void rows_by_gather(uint32_t* out, size_t stride, const WideBlock& 
 // row's lowest and the last row's highest.
 WIDE_VECTORS void rows_by_table(uint32_t* out, size_t stride, const WideBlock& b, int first,
                                 int end, int lowest, int rows) {
-  alignas(64) Ints table[kTableRows + kReach];
+  alignas(64) WideInts table[kTableRows + kReach];
   for (int t = 0; t < rows; ++t) table[t] = picture_words(b, splat(lowest + t));
   for (int row = first; row < end; ++row) {
-    Ints texture_row = texture_rows(b, row);
+    WideInts texture_row = texture_rows(b, row);
     int row_lowest = extreme_lane<true>(texture_row);
-    Ints above = texture_row - row_lowest;
-    Ints words;
+    WideInts above = texture_row - row_lowest;
+    WideInts words;
     if (_mm512_cmpgt_epu32_mask(__m512i(above), __m512i(splat(kReach)))) {
       words = picture_words(b, texture_row);
     } else {
-      const Ints* from = table + (row_lowest - lowest);
+      const WideInts* from = table + (row_lowest - lowest);
       __m512i taken = __m512i(from[0]);
       for (int k = 1; k <= kReach; ++k)
         taken = _mm512_mask_load_epi32(
             taken, _mm512_cmpeq_epi32_mask(__m512i(above), __m512i(splat(k))), from + k);
-      words = Ints(taken);
+      words = WideInts(taken);
     }
     store_row(out + row * stride, words);
   }
