@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "common/framebuffer.h"
+#include "common/vector_words.h"
 #include "common/wide_vectors.h"
 #include "raycast/wall_rows_wide.h"
 
@@ -114,13 +115,6 @@ inline Ints wall_words(const BlockVectors& v, int g, const int32_t* index) {
     words = select(v.dark[g], darkened, words);
   }
   return words;
-}
-
-// True when some lane of the mask is set.
-inline bool any_lane(Ints mask) {
-  int64_t halves[2];
-  std::memcpy(halves, &mask, sizeof halves);
-  return (halves[0] | halves[1]) != 0;
 }
 
 // Rows first .. end - 1, inside every lane's wall. With kReuse, a group of

@@ -48,8 +48,7 @@ struct WallSpan {
 };
 
 // A fill above or below the walls: a solid colour, drawn along the rows, or a
-// generated pattern; not drawn: the rows keep what
-// they had.
+// generated pattern; not drawn: the rows keep what they had.
 struct Fill {
   bool drawn;
   bool covers_its_rows;  // false: some of its rows keep what they had
@@ -301,8 +300,8 @@ void draw_pattern(const Fill& fill, bool above, const Block& block, const Patter
 // rows above, the rows below, which for each column is the order a pattern
 // that reaches outside its rows expects. The walls and solid fills go along
 // the rows first (the few walls too near for 32-bit indices down their
-// columns), then the patterns; patterns above reach down
-// into the rows below, so a solid fill below them comes last. Rows that may
+// columns), then the patterns; patterns above reach down into the rows
+// below, so a solid fill below them comes last. Rows that may
 // keep their pixels start from the frame's (black while a clear waits).
 void draw_column_block(const ColumnRules& rules, const PatternFrame& frame, float heading,
                        const uint32_t* readings, int first) {

@@ -52,12 +52,6 @@ SineLanes sine_lanes(const BlockSpans& spans) {
   return v;
 }
 
-inline bool any_lane(Ints mask) {
-  int64_t halves[2];
-  std::memcpy(halves, &mask, sizeof halves);
-  return (halves[0] | halves[1]) != 0;
-}
-
 // 50 sin(u), truncated, for the lanes' u = 1 - (5 i) / depth. With kSmall
 // (every argument of the frame below the fast sine's limit) the cells
 // decide and the rare undecided lanes take fifty_sine_below_limit; without
