@@ -1,25 +1,52 @@
 // The worker pool: its threads, the job they share, and the hand-over. A job
-// is a range cut into blocks that every thread, the caller's included, takes
-// one at a time from a shared counter until none is left.
+// is a range cut into blocks, and each thread, the caller's included, owns a
+// run of neighbouring blocks that it draws from the front; a thread whose run
+// is done takes blocks from the back of the others' runs. Neighbouring blocks
+// on one core keep two cores from writing alternate stretches of each row,
+// which measured slower than one core alone for the same work.
 #include "common/workers.h"
 
 #include <pthread.h>
 
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <ctime>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 namespace {
 
+// A thread's run of blocks: those from front to back - 1 are still to be
+// drawn. Both ends share one word, so taking from either end is one
+// compare-and-swap.
+struct alignas(64) Run {
+  std::atomic<uint64_t> ends;
+};
+
+constexpr uint64_t run_ends(uint32_t front, uint32_t back) { return uint64_t(back) << 32 | front; }
+
+// The block taken from the front (or the back) of a run; -1 when it is empty.
+int take_from(Run& run, bool front) {
+  uint64_t ends = run.ends.load(std::memory_order_relaxed);
+  for (;;) {
+    uint32_t first = uint32_t(ends), back = uint32_t(ends >> 32);
+    if (first >= back) return -1;
+    uint64_t rest = front ? run_ends(first + 1, back) : run_ends(first, back - 1);
+    if (run.ends.compare_exchange_weak(ends, rest, std::memory_order_relaxed))
+      return int(front ? first : back - 1);
+  }
+}
+
 struct Job {
   WorkerBlock work;
   void* context;
   int count;
   int block;
-  std::atomic<int> next;  // first item of the next block to hand out
+  int threads;
+  std::unique_ptr<Run[]> runs;  // one per thread, the caller's first
 };
 
 // Polls of a flag before a thread sleeps on the lock: about 50 microseconds,
@@ -48,8 +75,8 @@ struct Pool {
   int wanted = 0;  // 0: one thread per core
   std::vector<std::thread> threads;
   std::mutex lock;
-  std::condition_variable wake;  // a new job, or time to stop
-  std::condition_variable idle;  // the last helper finished its part
+  std::condition_variable wake;         // a new job, or time to stop
+  std::condition_variable idle;         // the last helper finished its part
   std::atomic<unsigned> generation{0};  // counts jobs, so a helper takes each once
   std::atomic<int> busy{0};             // helpers still working on the job
   std::atomic<bool> stopping{false};
@@ -69,14 +96,16 @@ struct Pool {
   }
 
   // Helpers are started between jobs, so each begins waiting for the next.
+  // Thread k draws run k of every job; the caller's is run 0.
   void start(int helpers) {
+    job.runs = std::make_unique<Run[]>(helpers + 1);
     unsigned g = generation.load();
-    for (int k = 0; k < helpers; ++k) threads.emplace_back([this, g] { help(g); });
+    for (int k = 1; k <= helpers; ++k) threads.emplace_back([this, g, k] { help(g, k); });
   }
 
   bool job_after(unsigned seen) const { return stopping || generation.load() != seen; }
 
-  void help(unsigned seen) {
+  void help(unsigned seen, int own) {
     for (;;) {
       if (!spin_until([&] { return job_after(seen); })) {
         std::unique_lock<std::mutex> hold(lock);
@@ -84,7 +113,7 @@ struct Pool {
       }
       if (stopping) return;
       seen = generation.load();
-      take_blocks();
+      take_blocks(own);
       if (busy.fetch_sub(1) == 1) {
         std::lock_guard<std::mutex> hold(lock);
         idle.notify_one();
@@ -92,12 +121,17 @@ struct Pool {
     }
   }
 
-  void take_blocks() {
-    for (;;) {
-      int first = job.next.fetch_add(job.block, std::memory_order_relaxed);
-      if (first >= job.count) return;
-      int end = first + job.block < job.count ? first + job.block : job.count;
-      job.work(first, end, job.context);
+  void draw_block(int b) {
+    int first = b * job.block;
+    int end = first + job.block < job.count ? first + job.block : job.count;
+    job.work(first, end, job.context);
+  }
+
+  void take_blocks(int own) {
+    for (int b; (b = take_from(job.runs[own], true)) >= 0;) draw_block(b);
+    for (int k = 1; k < job.threads; ++k) {
+      Run& other = job.runs[(own + k) % job.threads];
+      for (int b; (b = take_from(other, false)) >= 0;) draw_block(b);
     }
   }
 
@@ -108,14 +142,19 @@ struct Pool {
     job.context = context;
     job.count = count;
     job.block = block;
-    job.next.store(0, std::memory_order_relaxed);
+    job.threads = helpers + 1;
+    int64_t blocks = (int64_t(count) + block - 1) / block;
+    for (int k = 0; k < job.threads; ++k)
+      job.runs[k].ends.store(
+          run_ends(uint32_t(blocks * k / job.threads), uint32_t(blocks * (k + 1) / job.threads)),
+          std::memory_order_relaxed);
     busy = helpers;
     {
       std::lock_guard<std::mutex> hold(lock);
       ++generation;
     }
     wake.notify_all();
-    take_blocks();
+    take_blocks(0);
     if (spin_until([&] { return busy.load() == 0; })) return;
     std::unique_lock<std::mutex> hold(lock);
     idle.wait(hold, [&] { return busy.load() == 0; });

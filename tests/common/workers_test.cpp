@@ -1,10 +1,14 @@
 // The worker pool: every item of a range is handed out exactly once, in
-// blocks of the size asked for, whatever the number of threads.
+// blocks of the size asked for, whatever the number of threads, also when
+// the caller is held up in its first block and the others take the rest of
+// its run.
 #include "common/workers.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -20,6 +24,7 @@ TEST(Workers, EveryItemOnceInBlocksForAnyThreadCount) {
       std::vector<std::atomic<int>> seen(size_t(c.count));
       std::atomic<int> wrong_blocks{0};
       workers_for(c.count, c.block, [&](int first, int end) {
+        if (first == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         if (first % c.block != 0 || end - first > c.block || end > c.count) ++wrong_blocks;
         for (int i = first; i < end; ++i) ++seen[size_t(i)];
       });
