@@ -6,7 +6,8 @@ bool allowed = true;
 
 bool processor_has_them() {
 #ifdef DEMO_WIDE_VECTORS
-  static const bool has = __builtin_cpu_supports("avx512f");
+  static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                          __builtin_cpu_supports("avx512vl");
   return has;
 #else
   return false;

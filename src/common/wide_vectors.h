@@ -1,14 +1,15 @@
 // Whether the wide paths may run: x86-64 processors with 512-bit vector
-// instructions (AVX-512F) draw some stages sixteen words at a time, chosen
-// when the program runs. Every other target keeps to the 16-byte vectors
-// every build has, and so do tests that hold the two to the same pixels.
+// instructions (AVX-512 F, BW and VL, which every such processor since 2017
+// has) draw some stages sixteen words at a time, chosen when the program
+// runs. Every other target keeps to the 16-byte vectors every build has, and
+// so do tests that hold the two to the same pixels.
 #pragma once
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define DEMO_WIDE_VECTORS 1
 // Marks a function that uses the 512-bit instructions; call it only when
 // wide_vectors() says so.
-#define WIDE_VECTORS __attribute__((target("avx512f")))
+#define WIDE_VECTORS __attribute__((target("avx512f,avx512bw,avx512vl")))
 
 #include <cstdint>
 

@@ -206,20 +206,38 @@ WIDE_VECTORS void wide_sine_rows(uint32_t* out, size_t stride, const BlockSpans&
   }
 }
 
-// The lanes' tangent differences table[q][m] for q = i / (j + 1), which
-// the caller has shown to be 0..3 in every lane, and the lanes' m; width is
-// the length of the table's rows. The quotient of the single-precision
-// division truncates to i / (j + 1): i and j + 1 are whole numbers below
-// 2^11, so a quotient just short of a whole number stays more than 2^-21
-// of it away, far beyond the division's rounding. The gather reads each
-// entry as the low half of a word that ends in the entry after it, inside
-// the tables.
-WIDE_VECTORS inline WideInts small_quotient_entries(WideReals columns, int j, WideInts m,
-                                                    const int16_t* table, int width) {
+// Sixteen 16-bit entries, and two such side by side.
+typedef int16_t ShortLanes __attribute__((vector_size(32)));
+typedef int16_t PairedShorts __attribute__((vector_size(64)));
+#define PAIR_LANES                                                                              \
+  0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, \
+      26, 27, 28, 29, 30, 31
+
+// The lanes' tangent differences table[q][base + offset] for
+// q = i / (j + 1), which the caller has shown to be 0..3 in every lane, and
+// the lanes' offsets 0..15; width is the length of the table's rows. The
+// quotient of the single-precision division truncates to i / (j + 1): i and
+// j + 1 are whole numbers below 2^11, so a quotient just short of a whole
+// number stays more than 2^-21 of it away, far beyond the division's
+// rounding. The 16 entries from base of the four rows are read whole and
+// each lane picks its own from those 64, which here costs a fraction of a
+// gather.
+WIDE_VECTORS inline WideInts small_quotient_entries(WideReals columns, int j, int base,
+                                                    WideInts offsets, const int16_t* table,
+                                                    int width) {
   WideInts q = __builtin_convertvector(columns / float(j + 1), WideInts);
-  __m512i entries = _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), 0xFFFF,
-                                                __m512i(q * width + m), table, 2);
-  return (WideInts(entries) << 16) >> 16;
+  __mmask16 inside = width - base >= 16 ? 0xFFFF : __mmask16((1u << (width - base)) - 1);
+  ShortLanes rows[kSmallQuotients];
+  for (int n = 0; n < kSmallQuotients; ++n)
+    rows[n] = ShortLanes(_mm256_maskz_loadu_epi16(inside, table + n * width + base));
+  PairedShorts low = __builtin_shufflevector(rows[0], rows[1], PAIR_LANES);
+  PairedShorts high = __builtin_shufflevector(rows[2], rows[3], PAIR_LANES);
+  ShortLanes picks = __builtin_convertvector(q * kBlockColumns + offsets, ShortLanes);
+  PairedShorts entries = PairedShorts(_mm512_permutex2var_epi16(
+      __m512i(low), __m512i(__builtin_shufflevector(picks, picks, PAIR_LANES)), __m512i(high)));
+  return __builtin_convertvector(__builtin_shufflevector(entries, entries, 0, 1, 2, 3, 4, 5, 6, 7,
+                                                         8, 9, 10, 11, 12, 13, 14, 15),
+                                 WideInts);
 }
 
 // The first row from which every lane's i / (j + 1) is at most 3.
@@ -241,7 +259,10 @@ WIDE_VECTORS void wide_floor_rows(uint32_t* out, size_t stride, const BlockSpans
     WideInts drawn = (j >= v.firsts) & (j < v.ends);
     if (kBanded && (j & 2) == 0) drawn &= ~(j + 2 < v.ends);
     uint32_t* row_out = out + (kBanded ? uint32_t(j) & row_mask : uint32_t(j)) * stride;
+    // Blocks begin at multiples of 16 columns, so the lanes' m lie in the 16
+    // from the first lane's.
     WideInts m = kBanded ? (2 * j) & v.columns : v.columns & (j >> shift);
+    int base = m[0];
     if (j < small_from) {
       for (int c = 0; c < kBlockColumns; ++c) {
         if (!drawn[c]) continue;
@@ -252,10 +273,10 @@ WIDE_VECTORS void wide_floor_rows(uint32_t* out, size_t stride, const BlockSpans
       continue;
     }
     WideInts entries =
-        kBanded ? small_quotient_entries(real_columns, j, m, &pattern_tables.tan_less_five[0][0],
-                                         kFrameWidth)
-                : small_quotient_entries(real_columns, j, m, &pattern_tables.tan_less_atan[0][0],
-                                         kArctangentArguments);
+        kBanded ? small_quotient_entries(real_columns, j, base, m - base,
+                                         &pattern_tables.tan_less_five[0][0], kFrameWidth)
+                : small_quotient_entries(real_columns, j, base, m - base,
+                                         &pattern_tables.tan_less_atan[0][0], kArctangentArguments);
     WideInts pixels = kBanded ? entries & int32_t(bits) : entries ^ int32_t(bits);
     _mm512_mask_storeu_epi32(row_out, _mm512_test_epi32_mask(__m512i(drawn), __m512i(drawn)),
                              __m512i(pixels));

@@ -42,13 +42,8 @@ struct PatternTables {
   int8_t sine_cell[kSineCells];
 };
 // The wide paths read the cells as the top bytes of words that begin 3 bytes
-// before them, and the small tangent differences as the low halves of words
-// that end 2 bytes after them: all inside the tables.
+// before them: inside the tables.
 static_assert(offsetof(PatternTables, sine_cell) >= 3);
-static_assert(offsetof(PatternTables, tan_less_five) + sizeof PatternTables::tan_less_five + 2 <=
-              sizeof(PatternTables));
-static_assert(offsetof(PatternTables, tan_less_atan) + sizeof PatternTables::tan_less_atan + 2 <=
-              sizeof(PatternTables));
 extern PatternTables pattern_tables;
 
 // Fills the tables on the first call; call before drawing, from one thread.
