@@ -75,11 +75,13 @@ WIDE_VECTORS WideBlock wide_block(const BlockLane (&lanes)[kBlockColumns]) {
 }
 
 // The picture rows of the 16 walls on screen row `row`, converted as
-// block_rows converts them.
+// block_rows converts them. The caller has kept both conversions in the
+// 32-bit range, where truncating in place is the same as converting to an
+// integer and back.
 WIDE_VECTORS inline WideInts texture_rows(const WideBlock& b, int row) {
   WideReals from_top = (float(row) + b.half) - kCentreRow;
   WideReals stretched =
-      __builtin_convertvector(__builtin_convertvector(from_top, WideInts), WideReals) * b.scale;
+      WideReals(_mm512_maskz_roundscale_ps(0xFFFF, __m512(from_top), _MM_FROUND_TO_ZERO)) * b.scale;
   return __builtin_convertvector(stretched, WideInts);
 }
 
@@ -121,26 +123,37 @@ WIDE_VECTORS void rows_by_gather(uint32_t* out, size_t stride, const WideBlock& 
     store_row(out + row * stride, picture_words(b, texture_rows(b, row)));
 }
 
+// One row's words from the table, whose first row is picture row lowest;
+// by gather where the row's columns lie further apart than the table's
+// reach.
+WIDE_VECTORS inline WideInts table_words(const WideBlock& b, const WideInts* table, int lowest,
+                                         WideInts texture_row) {
+  int row_lowest = extreme_lane<true>(texture_row);
+  WideInts above = texture_row - row_lowest;
+  if (_mm512_cmpgt_epu32_mask(__m512i(above), __m512i(splat(kReach))))
+    return picture_words(b, texture_row);
+  const WideInts* from = table + (row_lowest - lowest);
+  __m512i taken = __m512i(from[0]);
+  for (int k = 1; k <= kReach; ++k)
+    taken = _mm512_mask_load_epi32(
+        taken, _mm512_cmpeq_epi32_mask(__m512i(above), __m512i(splat(k))), from + k);
+  return WideInts(taken);
+}
+
 // Picture rows only grow down a wall, so the block's lie between the first
-// row's lowest and the last row's highest.
+// row's lowest and the last row's highest. A near wall shows each picture
+// row on several screen rows: most rows repeat the row above.
 WIDE_VECTORS void rows_by_table(uint32_t* out, size_t stride, const WideBlock& b, int first,
                                 int end, int lowest, int rows) {
   alignas(64) WideInts table[kTableRows + kReach];
   for (int t = 0; t < rows; ++t) table[t] = picture_words(b, splat(lowest + t));
+  WideInts shown = splat(-1);
+  WideInts words = {};
   for (int row = first; row < end; ++row) {
     WideInts texture_row = texture_rows(b, row);
-    int row_lowest = extreme_lane<true>(texture_row);
-    WideInts above = texture_row - row_lowest;
-    WideInts words;
-    if (_mm512_cmpgt_epu32_mask(__m512i(above), __m512i(splat(kReach)))) {
-      words = picture_words(b, texture_row);
-    } else {
-      const WideInts* from = table + (row_lowest - lowest);
-      __m512i taken = __m512i(from[0]);
-      for (int k = 1; k <= kReach; ++k)
-        taken = _mm512_mask_load_epi32(
-            taken, _mm512_cmpeq_epi32_mask(__m512i(above), __m512i(splat(k))), from + k);
-      words = WideInts(taken);
+    if (_mm512_cmpneq_epi32_mask(__m512i(texture_row), __m512i(shown))) {
+      shown = texture_row;
+      words = table_words(b, table, lowest, texture_row);
     }
     store_row(out + row * stride, words);
   }
