@@ -6,8 +6,9 @@
 // undecided asks the exact path. Rows inside every lane's span are stored
 // whole; the ragged rows at the spans' ends keep the pixels of the lanes
 // outside. The ripple and banded floors' rows take sixteen lanes only:
-// without the gather, drawing them along the rows measured slower than down
-// the columns.
+// without the 512-bit permutes, drawing them along the rows measured slower
+// than down the columns. The tangent skies, with those instructions, go down
+// each column eight sky indices at a time.
 #include "raycast/pattern_rows.h"
 
 #include <algorithm>
@@ -282,6 +283,42 @@ WIDE_VECTORS void wide_floor_rows(uint32_t* out, size_t stride, const BlockSpans
                              __m512i(pixels));
   }
 }
+
+// One column's sky, eight indices to a vector: the angles in double
+// precision as the formula has them, the memo's angles compared lane by
+// lane (a lane whose angle differs, NaN included, asks twice_tangent, which
+// remembers it), and the pixels scattered to their rows, where the
+// processor writes overlapping lanes in order, the later index last.
+typedef double EightReals __attribute__((vector_size(64)));
+typedef int32_t EightInts __attribute__((vector_size(32)));
+
+WIDE_VECTORS void tangent_column_wide(uint32_t* pixels, size_t stride, int i, int first, int end,
+                                      const PatternFrame& frame, uint32_t flip, uint32_t keep) {
+  int phase = (kFrameWidth - 1 - i) % kSkyPhases;
+  int offset = (kFrameWidth - 1 - i) / kSkyPhases;
+  const double* seen = tangent_memo.angle[phase] + offset;
+  const int32_t* remembered = tangent_memo.value[phase] + offset;
+  double tenth = 0.1 * i;
+  const EightInts steps = {0, 1, 2, 3, 4, 5, 6, 7};
+  for (int k = first; k < end; k += 8) {
+    __mmask8 lanes = end - k >= 8 ? 0xFF : __mmask8((1u << (end - k)) - 1);
+    EightInts indices = k + steps;
+    EightReals angles =
+        frame.sky_base +
+        frame.sky_swing *
+            ((0.5 * __builtin_convertvector(indices, EightReals) - tenth) * 20.0 / 25.0);
+    __m512d memo = _mm512_maskz_loadu_pd(lanes, seen + k);
+    unsigned changed = _mm512_mask_cmp_pd_mask(lanes, __m512d(angles), memo, _CMP_NEQ_UQ);
+    for (; changed != 0; changed &= changed - 1) {
+      int lane = __builtin_ctz(changed);
+      twice_tangent(angles[lane], k + lane, i);
+    }
+    EightInts values = EightInts(_mm256_maskz_loadu_epi32(lanes, remembered + k));
+    EightInts rows = 2 * indices - ((indices >> 1) & (i / 2));
+    _mm256_mask_i32scatter_epi32(pixels, lanes, __m256i(rows * int32_t(stride)),
+                                 __m256i((values ^ int32_t(flip)) & int32_t(keep)), 4);
+  }
+}
 #endif
 
 template <bool kSmall>
@@ -309,10 +346,24 @@ bool banded_rows_wide(uint32_t* out, size_t stride, const BlockSpans& spans, uin
   wide_floor_rows<true>(out, stride, spans, 0, mask, row_mask);
   return true;
 }
+
+bool tangent_sky_wide(uint32_t* out, size_t stride, const BlockSpans& spans,
+                      const PatternFrame& frame, uint32_t flip, uint32_t keep) {
+  if (!wide_vectors()) return false;
+  for (int c = 0; c < kBlockColumns; ++c)
+    tangent_column_wide(out + c, stride, spans.first_column + c, spans.first[c],
+                        std::min(spans.end[c], kSkyRows), frame, flip, keep);
+  return true;
+}
 #else
 bool ripple_rows_wide(uint32_t*, size_t, const BlockSpans&, int, uint32_t) { return false; }
 
 bool banded_rows_wide(uint32_t*, size_t, const BlockSpans&, uint32_t, uint32_t) { return false; }
+
+bool tangent_sky_wide(uint32_t*, size_t, const BlockSpans&, const PatternFrame&, uint32_t,
+                      uint32_t) {
+  return false;
+}
 #endif
 
 void sine_wave_rows(uint32_t* out, size_t stride, const BlockSpans& spans,

@@ -1,7 +1,8 @@
 // Generated patterns drawn along a block's rows, each row's 16 pixels one
 // 64-byte line: the sine patterns, whose 16 columns of a row divide,
 // convert and find their sine cells together in vectors, and, where the
-// processor has the 512-bit instructions, the ripple and banded floors.
+// processor has the 512-bit instructions, the ripple and banded floors;
+// there the tangent skies go down their columns eight indices at a time.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -30,3 +31,11 @@ bool banded_rows_wide(uint32_t* out, size_t stride, const BlockSpans& spans, uin
 // what fifty_sine gives, modulo 2^32. keys is indexed by row 0..899.
 void sine_wave_rows(uint32_t* out, size_t stride, const BlockSpans& spans,
                     const PatternFrame& frame, const uint32_t* keys);
+
+// The tangent skies, where the processor has the wide instructions (false,
+// and nothing drawn, where it has not): for each lane c (screen column i)
+// and each sky index k of its span below 450, in order of k,
+// (twice_tangent(sky_base + sky_swing x ((0.5 k - 0.1 i) x 20 / 25), k, i) ^
+// flip) & keep to out[(2k - ((k / 2) & (i / 2))) x stride + c].
+bool tangent_sky_wide(uint32_t* out, size_t stride, const BlockSpans& spans,
+                      const PatternFrame& frame, uint32_t flip, uint32_t keep);

@@ -130,6 +130,7 @@ void fill_sine_sky(uint32_t* out, size_t stride, const BlockSpans& spans,
 // (2 tan(...), truncated) ^ 0xCAAFF9AA.
 void fill_tangent_sky(uint32_t* out, size_t stride, const BlockSpans& spans,
                       const PatternFrame& frame) {
+  if (tangent_sky_wide(out, stride, spans, frame, 0xCAAFF9AAu, 0xFFFFFFFFu)) return;
   down_each_column(out, spans, [&](uint32_t* pixels, int i, int first_row, int end_row) {
     tangent_sky(i, first_row, end_row, frame, [pixels, stride](int row, int32_t v) {
       pixels[row * stride] = uint32_t(v) ^ 0xCAAFF9AAu;
@@ -140,6 +141,7 @@ void fill_tangent_sky(uint32_t* out, size_t stride, const BlockSpans& spans,
 // (2 tan(...), truncated) & 0xFAAAF900.
 void fill_masked_tangent_sky(uint32_t* out, size_t stride, const BlockSpans& spans,
                              const PatternFrame& frame) {
+  if (tangent_sky_wide(out, stride, spans, frame, 0, 0xFAAAF900u)) return;
   down_each_column(out, spans, [&](uint32_t* pixels, int i, int first_row, int end_row) {
     tangent_sky(i, first_row, end_row, frame, [pixels, stride](int row, int32_t v) {
       pixels[row * stride] = uint32_t(v) & 0xFAAAF900u;
