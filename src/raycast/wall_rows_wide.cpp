@@ -101,6 +101,12 @@ WIDE_VECTORS inline WideInts gather_words(const WideBlock& b, WideInts index) {
   return joined;
 }
 
+// Each lane's word darkened where asked.
+WIDE_VECTORS inline WideInts shaded(const WideBlock& b, WideInts words) {
+  WideInts darkened = (words & int32_t(0xFF000000u)) | ((words >> 1) & 0x007F7F7F);
+  return (darkened & b.dark) | (words & ~b.dark);
+}
+
 // Each lane's word on its picture row, clamped into its pixel buffer and
 // darkened where asked.
 WIDE_VECTORS inline WideInts picture_words(const WideBlock& b, WideInts texture_row) {
@@ -108,9 +114,7 @@ WIDE_VECTORS inline WideInts picture_words(const WideBlock& b, WideInts texture_
   WideInts index = WideInts(WideWords(b.column) + WideWords(b.width) * WideWords(texture_row));
   index = index < 0 ? 0 : index;
   index = index > b.last ? b.last : index;
-  WideInts words = gather_words(b, index);
-  WideInts darkened = (words & int32_t(0xFF000000u)) | ((words >> 1) & 0x007F7F7F);
-  return (darkened & b.dark) | (words & ~b.dark);
+  return shaded(b, gather_words(b, index));
 }
 
 WIDE_VECTORS inline void store_row(uint32_t* out, WideInts words) {
@@ -140,13 +144,38 @@ WIDE_VECTORS inline WideInts table_words(const WideBlock& b, const WideInts* tab
   return WideInts(taken);
 }
 
+// The table's rows, picture rows lowest .. lowest + rows - 1. Where the
+// lanes share one picture, their columns lie within 16 words of each other
+// and every row lies inside the picture, a row's 16 words are read whole and
+// put in lane order by one permute; elsewhere each row is a gather.
+WIDE_VECTORS void fill_table(WideInts* table, const WideBlock& b, int lowest, int rows) {
+  int first_column = extreme_lane<true>(b.column);
+  int last_column = extreme_lane<false>(b.column);
+  int width = b.width[0];
+  int64_t first_word = first_column + int64_t(width) * lowest;
+  int64_t last_word = last_column + int64_t(width) * (lowest + rows - 1);
+  bool whole = b.shared && last_column - first_column < kBlockColumns && first_word >= 0 &&
+               last_word <= extreme_lane<true>(b.last) &&
+               extreme_lane<false>(b.width) == extreme_lane<true>(b.width);
+  if (!whole) {
+    for (int t = 0; t < rows; ++t) table[t] = picture_words(b, splat(lowest + t));
+    return;
+  }
+  __mmask16 span = __mmask16((1u << (last_column - first_column + 1)) - 1);
+  __m512i picks = __m512i(b.column - first_column);
+  const int32_t* from = static_cast<const int32_t*>(b.shared) + first_word;
+  for (int t = 0; t < rows; ++t, from += width)
+    table[t] = shaded(b, WideInts(_mm512_maskz_permutexvar_epi32(
+                             0xFFFF, picks, _mm512_maskz_loadu_epi32(span, from))));
+}
+
 // Picture rows only grow down a wall, so the block's lie between the first
 // row's lowest and the last row's highest. A near wall shows each picture
 // row on several screen rows: most rows repeat the row above.
 WIDE_VECTORS void rows_by_table(uint32_t* out, size_t stride, const WideBlock& b, int first,
                                 int end, int lowest, int rows) {
   alignas(64) WideInts table[kTableRows + kReach];
-  for (int t = 0; t < rows; ++t) table[t] = picture_words(b, splat(lowest + t));
+  fill_table(table, b, lowest, rows);
   WideInts shown = splat(-1);
   WideInts words = {};
   for (int row = first; row < end; ++row) {
