@@ -171,8 +171,11 @@ void ragged_row(uint32_t* row_out, const BlockVectors& v, int row, RowFill above
   }
 }
 
-void fill_row(uint32_t* row_out, uint32_t colour) {
-  for (int g = 0; g < kGroups; ++g) store_row(row_out + g * kLanes, splat(int32_t(colour)));
+void fill_rows(uint32_t* out, size_t stride, int first, int end, uint32_t colour) {
+  if (wide_vectors()) return fill_rows_wide(out, stride, first, end, colour);
+  for (int row = first; row < end; ++row)
+    for (int g = 0; g < kGroups; ++g)
+      store_row(out + row * stride + g * kLanes, splat(int32_t(colour)));
 }
 
 template <bool kDark, bool kClamp>
@@ -192,9 +195,8 @@ void block_rows(uint32_t* out, size_t stride, const BlockLane (&lanes)[kBlockCol
   }
   bool any_wall = std::any_of(lanes, lanes + kBlockColumns,
                               [](const BlockLane& l) { return l.wall && l.top < l.bottom; });
-  int row = 0;
-  for (; row < min_top; ++row)
-    if (above.drawn) fill_row(out + row * stride, above.colour);
+  if (above.drawn) fill_rows(out, stride, 0, min_top, above.colour);
+  int row = min_top;
   for (; row < max_top; ++row) ragged_row<kDark, kClamp>(out + row * stride, v, row, above, below);
   if (walls_everywhere) {
     if (wide_vectors())
@@ -209,8 +211,7 @@ void block_rows(uint32_t* out, size_t stride, const BlockLane (&lanes)[kBlockCol
     if (any_wall) ragged_row<kDark, kClamp>(out + row * stride, v, row, above, below);
   for (; row < max_bottom; ++row)
     ragged_row<kDark, kClamp>(out + row * stride, v, row, above, below);
-  for (; row < kFrameHeight; ++row)
-    if (below.drawn) fill_row(out + row * stride, below.colour);
+  if (below.drawn) fill_rows(out, stride, row, kFrameHeight, below.colour);
 }
 
 }  // namespace

@@ -201,10 +201,16 @@ WIDE_VECTORS void wall_rows(uint32_t* out, size_t stride, const BlockLane (&lane
 
 }  // namespace
 
+WIDE_VECTORS void fill_rows_wide(uint32_t* out, size_t stride, int first, int end,
+                                 uint32_t colour) {
+  for (int row = first; row < end; ++row) store_row(out + row * stride, splat(int32_t(colour)));
+}
+
 void draw_wall_rows_wide(uint32_t* out, size_t stride, const BlockLane (&lanes)[kBlockColumns],
                          int first, int end) {
   if (first < end) wall_rows(out, stride, lanes, first, end);
 }
 #else
 void draw_wall_rows_wide(uint32_t*, size_t, const BlockLane (&)[kBlockColumns], int, int) {}
+void fill_rows_wide(uint32_t*, size_t, int, int, uint32_t) {}
 #endif
