@@ -390,7 +390,13 @@ WallSlice rippling_slice(const ColumnHit& hit, int column, float heading,
 
 }  // namespace
 
-void prepare_column_renderers() { prepare_pattern_tables(); }
+// The calling thread's tangent memo is written here too (zero is its empty
+// state), so the first frame of a tangent sky does not take its first-use
+// faults.
+void prepare_column_renderers() {
+  prepare_pattern_tables();
+  std::memset(&tangent_memo, 0, sizeof tangent_memo);
+}
 
 void draw_columns_intro1() {
   draw_columns({plain_slice, nullptr, true, false, solid(kViolet), pattern(fill_ripple_floor)}, 0);

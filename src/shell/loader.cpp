@@ -15,6 +15,7 @@
 #include "png/image_fail.h"
 #include "raycast/columns.h"
 #include "shell/shell.h"
+#include "sprites/sprites.h"
 
 namespace {
 
@@ -95,6 +96,7 @@ void load_images() {
 void prepare_show() {
   load_images();
   prepare_column_renderers();
+  prepare_sprites();
 }
 
 void free_images() {

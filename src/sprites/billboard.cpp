@@ -216,6 +216,8 @@ void draw_billboard_rows(const Billboard& b, int k, uint64_t drawing, int32_t fi
 
 }  // namespace
 
+void prepare_sprites() { std::memset(&billboards, 0, sizeof billboards); }
+
 // Rows are walked outside the columns so that the framebuffer is written
 // along its rows; a billboard writes each pixel at most once, so the order
 // leaves the same picture. Blocks of rows are shared among the worker pool,
