@@ -173,6 +173,8 @@ WIDE_VECTORS inline WideLanes wide_lanes(const BlockSpans& spans) {
 // float of -8000 .. 1 was put through this and checked against the library's
 // sine: none decides wrongly, 1 in 6500 is undecided.
 constexpr double kPhasesPerRadian = 0x1p32 / 3.14159265358979323846;
+// rounds to a whole number and takes away 2^31 from the low words
+constexpr double kCentredShift = kRoundingShift - 0x1p31;
 constexpr float kSeriesMargin = 0x1p-12f;
 // index n = 0..6: 50 (-1)^n (pi/2)^2n / (2n)!, the cosine's series in w^2
 constexpr float kCosineSeries[7] = {50.0f,           -61.68502750680849f,    12.683475395052398f,
@@ -180,21 +182,22 @@ constexpr float kCosineSeries[7] = {50.0f,           -61.68502750680849f,    12.
                                     -0.0012601021186530298f, 2.3554373894090847e-05f};
 
 WIDE_VECTORS inline WideInts wide_sine_magnitudes(WideReals u, unsigned& undecided) {
-  HalfReals halves[2] = {__builtin_shufflevector(u, u, 0, 1, 2, 3, 4, 5, 6, 7),
-                         __builtin_shufflevector(u, u, 8, 9, 10, 11, 12, 13, 14, 15)};
-  HalfInts phase[2];
-  for (int h = 0; h < 2; ++h) {
-    HalfDoubles rounded =
-        __builtin_convertvector(halves[h], HalfDoubles) * kPhasesPerRadian + kRoundingShift;
-    HalfLongs bits;
-    std::memcpy(&bits, &rounded, sizeof bits);
-    phase[h] = __builtin_convertvector(bits, HalfInts);
-  }
-  WideInts centred = __builtin_shufflevector(phase[0], phase[1], 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10,
-                                             11, 12, 13, 14, 15) ^
-                     INT32_MIN;
-  WideReals w = __builtin_convertvector(centred, WideReals) * 0x1p-31f;
-  __m512 t = __m512(w * w);
+  // (the high half and the conversions in the zeroing forms with every lane
+  // kept: the plain ones start from an undefined vector, which GCC 12 warns of)
+  HalfReals low_half = __builtin_shufflevector(u, u, 0, 1, 2, 3, 4, 5, 6, 7);
+  __m256 high_half = __m256(_mm512_maskz_extractf64x4_pd(0xF, __m512d(u), 1));
+  __m512d halves[2] = {_mm512_maskz_cvtps_pd(0xFF, __m256(low_half)),
+                       _mm512_maskz_cvtps_pd(0xFF, high_half)};
+  for (__m512d& half : halves)
+    half = _mm512_add_pd(_mm512_mul_pd(half, _mm512_set1_pd(kPhasesPerRadian)),
+                         _mm512_set1_pd(kCentredShift));
+  // the low words of the sums, P - 2^31
+  WideInts centred = WideInts(_mm512_permutex2var_epi32(
+      __m512i(halves[0]),
+      _mm512_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30),
+      __m512i(halves[1])));
+  __m512 w = __m512(__builtin_convertvector(centred, WideReals) * 0x1p-31f);
+  __m512 t = _mm512_mul_ps(w, w);
   __m512 sum = _mm512_set1_ps(kCosineSeries[6]);
   for (int n = 5; n >= 0; --n) sum = _mm512_fmadd_ps(sum, t, _mm512_set1_ps(kCosineSeries[n]));
   WideInts low = __builtin_convertvector(WideReals(sum) - kSeriesMargin, WideInts);
