@@ -1,8 +1,9 @@
 // The sine patterns along a block's rows, four lanes to a vector (the
 // compilers' own vector types, a width every target has), or sixteen where
-// the processor has the 512-bit instructions. The vector division,
-// conversion, product and sum round as the scalar ones do, so every lane
-// finds the cell fifty_sine_below_limit finds, and a lane whose cell is
+// the processor has the 512-bit instructions. On four lanes the vector
+// division, conversion, product and sum round as the scalar ones do, so
+// every lane finds the cell fifty_sine_below_limit finds; on sixteen the
+// sine is summed from its series. Either way a lane whose value is
 // undecided asks the exact path. Rows inside every lane's span are stored
 // whole; the ragged rows at the spans' ends keep the pixels of the lanes
 // outside. The ripple and banded floors' rows take sixteen lanes only:
@@ -139,11 +140,10 @@ RowKinds row_kinds(const BlockSpans& spans) {
 
 #ifdef DEMO_WIDE_VECTORS
 // The same rows sixteen lanes to a vector, for processors with the 512-bit
-// instructions: one division, and one conversion, product and sum per half.
-// Here the cells come in one gather, which on the processors measured beats
-// sixteen loads whose bytes are then put together in memory.
-typedef float HalfReals __attribute__((vector_size(32)));
-typedef double HalfDoubles __attribute__((vector_size(64)));
+// instructions. Gathering the sixteen lanes' cells from the table took half
+// of the rows' time on the processors measured; summing the sine's series
+// in single precision takes a dozen vector steps, and rarely leaves a lane
+// to the exact path.
 
 // The block's columns i and the rows first .. end - 1 of each, a lane each.
 struct WideLanes {
@@ -163,75 +163,108 @@ WIDE_VECTORS inline WideLanes wide_lanes(const BlockSpans& spans) {
 }
 
 // |50 sin(u)|, truncated, for lanes whose u lies within -7994 .. 1, and
-// the lanes it leaves undecided. x = u x 2^32/pi, rounded to a whole number,
-// is off by at most 0.51; its low 32 bits P put u at P pi/2^32 modulo pi,
-// where |sin| repeats, and |sin(u)| = cos(pi/2 w) with w = (P - 2^31) / 2^31
-// in -1 .. 1. The cosine's series to w^12, summed in single precision, stays
-// within 5e-5 of 50 |sin(u)| (its own terms to 3.2e-7, the rounding of w and
-// of the sums the rest; 6e-6 is the most measured); a lane decides where the
-// truncations of that value less and plus a margin of 2^-12 agree. Every
-// float of -8000 .. 1 was put through this and checked against the library's
-// sine: none decides wrongly, 1 in 6500 is undecided.
-constexpr double kPhasesPerRadian = 0x1p32 / 3.14159265358979323846;
-// rounds to a whole number and takes away 2^31 from the low words
-constexpr double kCentredShift = kRoundingShift - 0x1p31;
-constexpr float kSeriesMargin = 0x1p-12f;
-// index n = 0..6: 50 (-1)^n (pi/2)^2n / (2n)!, the cosine's series in w^2
-constexpr float kCosineSeries[7] = {50.0f,           -61.68502750680849f,    12.683475395052398f,
-                                    -1.0431740381676478f, 0.04596301374197131f,
-                                    -0.0012601021186530298f, 2.3554373894090847e-05f};
+// the lanes it leaves undecided. u less n pi, for n the whole number nearest
+// u / pi, is r in about -pi/2 .. pi/2 (pi in two floats, each product with n
+// exact in the fused steps), and |sin(u)| = |sin(r)|. The sine's series to
+// r^11, summed in single precision, stays within 2e-5 of 50 |sin(u)| (its
+// own terms to 2.9e-6, the roundings of r and of the sums the rest); it is
+// summed in units of 2^-16, so that the low 16 bits of the truncated sum are
+// its fraction, and a lane decides where that fraction is at least 16 units
+// from a whole number (the sum's error would need 15). Every float of
+// -8000 .. 1 was put through this and checked against the library's sine:
+// none decides wrongly (the largest error seen was 8.2e-6). Undecided are
+// the u where 50 |sin(u)| is near a whole number, its peaks of 50 most of
+// them, and those below 5e-6 in size: 1 in 600 of the floats from 1/64 on.
+constexpr float kInversePi = float(1.0 / 3.14159265358979323846);
+constexpr float kPiHigh = float(3.14159265358979323846);
+constexpr float kPiLow = float(3.14159265358979323846 - double(kPiHigh));
+constexpr int kFractionBits = 16;
+constexpr int kFractionMargin = 16;  // units of 2^-16
+// index n = 0..5: 2^16 x 50 (-1)^n / (2n + 1)!, the sine's series in r^2
+constexpr float kSineSeries[6] = {3276800.0f, -546133.3333333334f, 27306.666666666668f,
+                                  -650.1587301587301f, 9.029982363315696f,
+                                  -0.08209074875741543f};
 
-WIDE_VECTORS inline WideInts wide_sine_magnitudes(WideReals u, unsigned& undecided) {
-  // (the high half and the conversions in the zeroing forms with every lane
-  // kept: the plain ones start from an undefined vector, which GCC 12 warns of)
-  HalfReals low_half = __builtin_shufflevector(u, u, 0, 1, 2, 3, 4, 5, 6, 7);
-  __m256 high_half = __m256(_mm512_maskz_extractf64x4_pd(0xF, __m512d(u), 1));
-  __m512d halves[2] = {_mm512_maskz_cvtps_pd(0xFF, __m256(low_half)),
-                       _mm512_maskz_cvtps_pd(0xFF, high_half)};
-  for (__m512d& half : halves)
-    half = _mm512_add_pd(_mm512_mul_pd(half, _mm512_set1_pd(kPhasesPerRadian)),
-                         _mm512_set1_pd(kCentredShift));
-  // the low words of the sums, P - 2^31
-  WideInts centred = WideInts(_mm512_permutex2var_epi32(
-      __m512i(halves[0]),
-      _mm512_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30),
-      __m512i(halves[1])));
-  __m512 w = __m512(__builtin_convertvector(centred, WideReals) * 0x1p-31f);
-  __m512 t = _mm512_mul_ps(w, w);
-  __m512 sum = _mm512_set1_ps(kCosineSeries[6]);
-  for (int n = 5; n >= 0; --n) sum = _mm512_fmadd_ps(sum, t, _mm512_set1_ps(kCosineSeries[n]));
-  WideInts low = __builtin_convertvector(WideReals(sum) - kSeriesMargin, WideInts);
-  WideInts high = __builtin_convertvector(WideReals(sum) + kSeriesMargin, WideInts);
-  undecided = _mm512_cmpneq_epi32_mask(__m512i(low), __m512i(high));
-  return low;
+template <int kRows>
+WIDE_VECTORS inline void wide_sine_magnitudes(const WideReals (&u)[kRows],
+                                              WideInts (&magnitude)[kRows],
+                                              unsigned (&undecided)[kRows]) {
+  __m512 r[kRows], sum[kRows];
+#pragma GCC unroll 4
+  for (int k = 0; k < kRows; ++k) {
+    // (the zeroing form with every lane kept: the plain one starts from an
+    // undefined vector, which GCC 12 warns of)
+    __m512 n =
+        _mm512_maskz_roundscale_ps(0xFFFF, __m512(u[k] * kInversePi), _MM_FROUND_TO_NEAREST_INT);
+    r[k] = _mm512_fnmadd_ps(n, _mm512_set1_ps(kPiHigh), __m512(u[k]));
+    r[k] = _mm512_fnmadd_ps(n, _mm512_set1_ps(kPiLow), r[k]);
+    r[k] = __m512(WideInts(r[k]) & INT32_MAX);
+  }
+  __m512 t[kRows];
+#pragma GCC unroll 4
+  for (int k = 0; k < kRows; ++k) {
+    t[k] = _mm512_mul_ps(r[k], r[k]);
+    sum[k] = _mm512_set1_ps(kSineSeries[5]);
+  }
+#pragma GCC unroll 5
+  for (int n = 4; n >= 0; --n)
+#pragma GCC unroll 4
+    for (int k = 0; k < kRows; ++k)
+      sum[k] = _mm512_fmadd_ps(sum[k], t[k], _mm512_set1_ps(kSineSeries[n]));
+#pragma GCC unroll 4
+  for (int k = 0; k < kRows; ++k) {
+    WideInts units = __builtin_convertvector(WideReals(_mm512_mul_ps(sum[k], r[k])), WideInts);
+    undecided[k] = _mm512_testn_epi32_mask(
+        __m512i(units + kFractionMargin),
+        _mm512_set1_epi32(((1 << kFractionBits) - 1) & ~(2 * kFractionMargin - 1)));
+    magnitude[k] = units >> kFractionBits;
+  }
 }
 
-template <bool kRagged>
-WIDE_VECTORS void wide_sine_rows(uint32_t* out, size_t stride, const BlockSpans& spans,
-                                 const PatternFrame& frame, const uint32_t* keys, int first,
-                                 int end) {
-  WideLanes v = wide_lanes(spans);
-  WideReals stretch = __builtin_convertvector(5 * v.columns, WideReals);
-  WideWords column = WideWords(v.columns);
-  for (int row = first; row < end; ++row) {
-    WideReals u = 1.0f - stretch / frame.sine_depth[row];
-    unsigned undecided;
-    WideInts magnitude = wide_sine_magnitudes(u, undecided);
-    for (; undecided != 0; undecided &= undecided - 1) {
-      int lane = __builtin_ctz(undecided);
-      magnitude[lane] = std::abs(fifty_sine_below_limit(u[lane]));
+// Rows row .. row + kRows - 1.
+template <bool kRagged, int kRows>
+WIDE_VECTORS inline void wide_sine_row_group(uint32_t* out, size_t stride, const WideLanes& v,
+                                             WideReals stretch, const PatternFrame& frame,
+                                             const uint32_t* keys, int row) {
+  WideReals u[kRows];
+#pragma GCC unroll 4
+  for (int k = 0; k < kRows; ++k) u[k] = 1.0f - stretch / frame.sine_depth[row + k];
+  WideInts magnitude[kRows];
+  unsigned undecided[kRows];
+  wide_sine_magnitudes(u, magnitude, undecided);
+#pragma GCC unroll 4
+  for (int k = 0; k < kRows; ++k) {
+    for (; undecided[k] != 0; undecided[k] &= undecided[k] - 1) {
+      int lane = __builtin_ctz(undecided[k]);
+      magnitude[k][lane] = std::abs(fifty_sine_below_limit(u[k][lane]));
     }
-    WideWords rows = WideWords(WideInts{} + row);
-    WideWords pixels = (WideWords(magnitude) + ((rows & column) << 2)) ^ keys[row];
-    uint32_t* row_out = out + row * stride;
+    int j = row + k;
+    WideWords rows = WideWords(WideInts{} + j);
+    WideWords pixels = (WideWords(magnitude[k]) + ((rows & WideWords(v.columns)) << 2)) ^ keys[j];
+    uint32_t* row_out = out + j * stride;
     if (kRagged) {
-      WideWords inside = WideWords((row >= v.firsts) & (row < v.ends));
+      WideWords inside = WideWords((j >= v.firsts) & (j < v.ends));
       WideWords kept;
       std::memcpy(&kept, row_out, sizeof kept);
       pixels = (pixels & inside) | (kept & ~inside);
     }
     std::memcpy(row_out, &pixels, sizeof pixels);
   }
+}
+
+// The rows go four at a time, so that the processor works on four rows'
+// chains of dependent steps together.
+constexpr int kRowsTogether = 4;
+template <bool kRagged>
+WIDE_VECTORS void wide_sine_rows(uint32_t* out, size_t stride, const BlockSpans& spans,
+                                 const PatternFrame& frame, const uint32_t* keys, int first,
+                                 int end) {
+  WideLanes v = wide_lanes(spans);
+  WideReals stretch = __builtin_convertvector(5 * v.columns, WideReals);
+  int row = first;
+  for (; row + kRowsTogether <= end; row += kRowsTogether)
+    wide_sine_row_group<kRagged, kRowsTogether>(out, stride, v, stretch, frame, keys, row);
+  for (; row < end; ++row) wide_sine_row_group<kRagged, 1>(out, stride, v, stretch, frame, keys, row);
 }
 
 // Sixteen 16-bit entries, and two such side by side.
