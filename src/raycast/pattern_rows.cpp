@@ -274,19 +274,21 @@ typedef int16_t PairedShorts __attribute__((vector_size(64)));
   0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, \
       26, 27, 28, 29, 30, 31
 
-// The lanes' tangent differences table[q][base + offset] for
-// q = i / (j + 1), which the caller has shown to be 0..3 in every lane, and
-// the lanes' offsets 0..15; width is the length of the table's rows. The
-// quotient of the single-precision division truncates to i / (j + 1): i and
-// j + 1 are whole numbers below 2^11, so a quotient just short of a whole
-// number stays more than 2^-21 of it away, far beyond the division's
-// rounding. The 16 entries from base of the four rows are read whole and
-// each lane picks its own from those 64, which here costs a fraction of a
-// gather.
-WIDE_VECTORS inline WideInts small_quotient_entries(WideReals columns, int j, int base,
-                                                    WideInts offsets, const int16_t* table,
-                                                    int width) {
-  WideInts q = __builtin_convertvector(columns / float(j + 1), WideInts);
+// The lanes' quotients i / (j + 1), on rows where the caller has shown them
+// to be 0..3 in every lane. The quotient of the single-precision division
+// truncates to i / (j + 1): i and j + 1 are whole numbers below 2^11, so a
+// quotient just short of a whole number stays more than 2^-21 of it away,
+// far beyond the division's rounding.
+WIDE_VECTORS inline WideInts small_quotients(WideReals columns, int j) {
+  return __builtin_convertvector(columns / float(j + 1), WideInts);
+}
+
+// The lanes' tangent differences table[q][base + offset] for their small
+// quotients q and offsets 0..15; width is the length of the table's rows.
+// The 16 entries from base of the four rows are read whole and each lane
+// picks its own from those 64, which here costs a fraction of a gather.
+WIDE_VECTORS inline WideInts small_quotient_entries(WideInts q, int base, WideInts offsets,
+                                                    const int16_t* table, int width) {
   __mmask16 inside = width - base >= 16 ? 0xFFFF : __mmask16((1u << (width - base)) - 1);
   ShortLanes rows[kSmallQuotients];
   for (int n = 0; n < kSmallQuotients; ++n)
@@ -299,6 +301,38 @@ WIDE_VECTORS inline WideInts small_quotient_entries(WideReals columns, int j, in
   return __builtin_convertvector(__builtin_shufflevector(entries, entries, 0, 1, 2, 3, 4, 5, 6, 7,
                                                          8, 9, 10, 11, 12, 13, 14, 15),
                                  WideInts);
+}
+
+// tan(q + 1) x 100 - 5 b, truncated, for the lanes' small quotients q and
+// b = 0..1599, worked out rather than read: 5 b is whole and tan(q + 1) x 100
+// is not, so the difference truncates to trunc(tan(q + 1) x 100) - 5 b, one
+// more where a positive tangent term falls below 5 b. Lanes 0..3 hold, for
+// q = 0..3, the truncated tangent term and the largest 5 b it stays above
+// (INT32_MAX for a negative term).
+struct FiveTimesTerms {
+  WideInts tangent;
+  WideInts above;
+};
+
+WIDE_VECTORS inline FiveTimesTerms five_times_terms() {
+  FiveTimesTerms terms = {};
+  for (int q = 0; q < kSmallQuotients; ++q) {
+    terms.tangent[q] = hundred_tan_less_five_times(q + 1, 0);
+    terms.above[q] = hundred_tan(q + 1) > 0.0 ? terms.tangent[q] : INT32_MAX;
+  }
+  return terms;
+}
+
+WIDE_VECTORS inline WideInts tangent_less_five_times(const FiveTimesTerms& terms, WideInts q,
+                                                     WideInts b) {
+  WideInts five_b = (b << 2) + b;
+  // (the zeroing form with every lane kept: the plain one starts from an
+  // undefined vector, which GCC 12 warns of)
+  WideInts tangent =
+      WideInts(_mm512_maskz_permutexvar_epi32(0xFFFF, __m512i(q), __m512i(terms.tangent)));
+  WideInts above =
+      WideInts(_mm512_maskz_permutexvar_epi32(0xFFFF, __m512i(q), __m512i(terms.above)));
+  return tangent - five_b - (five_b > above);
 }
 
 // The first row from which every lane's i / (j + 1) is at most 3.
@@ -316,6 +350,7 @@ WIDE_VECTORS void wide_floor_rows(uint32_t* out, size_t stride, const BlockSpans
   WideReals real_columns = __builtin_convertvector(v.columns, WideReals);
   RowKinds rows = row_kinds(spans);
   int small_from = small_quotients_from(spans);
+  FiveTimesTerms terms = five_times_terms();
   for (int j = rows.head_first; j < rows.tail_end; ++j) {
     WideInts drawn = (j >= v.firsts) & (j < v.ends);
     if (kBanded && (j & 2) == 0) drawn &= ~(j + 2 < v.ends);
@@ -333,11 +368,11 @@ WIDE_VECTORS void wide_floor_rows(uint32_t* out, size_t stride, const BlockSpans
       }
       continue;
     }
+    WideInts q = small_quotients(real_columns, j);
     WideInts entries =
-        kBanded ? small_quotient_entries(real_columns, j, base, m - base,
-                                         &pattern_tables.tan_less_five[0][0], kFrameWidth)
-                : small_quotient_entries(real_columns, j, base, m - base,
-                                         &pattern_tables.tan_less_atan[0][0], kArctangentArguments);
+        kBanded ? tangent_less_five_times(terms, q, m)
+                : small_quotient_entries(q, base, m - base, &pattern_tables.tan_less_atan[0][0],
+                                         kArctangentArguments);
     WideInts pixels = kBanded ? entries & int32_t(bits) : entries ^ int32_t(bits);
     _mm512_mask_storeu_epi32(row_out, _mm512_test_epi32_mask(__m512i(drawn), __m512i(drawn)),
                              __m512i(pixels));
