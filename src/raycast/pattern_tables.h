@@ -41,9 +41,6 @@ struct PatternTables {
   // 330; the rows of the sine patterns find their cells among these)
   int8_t sine_cell[kSineCells];
 };
-// The wide paths read the cells as the top bytes of words that begin 3 bytes
-// before them: inside the tables.
-static_assert(offsetof(PatternTables, sine_cell) >= 3);
 extern PatternTables pattern_tables;
 
 // Fills the tables on the first call; call before drawing, from one thread.
