@@ -7,7 +7,6 @@
 #pragma once
 #include <algorithm>
 #include <cmath>
-#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
