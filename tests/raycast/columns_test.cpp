@@ -17,6 +17,7 @@
 #include "platform/clock.h"
 #include "png/image.h"
 #include "raycast/camera.h"
+#include "raycast/pattern_rows.h"
 #include "raycast/pattern_tables.h"
 #include "raycast/patterns.h"
 #include "raycast/world.h"
@@ -495,6 +496,36 @@ TEST(Patterns, FastSineEqualsTheLibrary) {
   };
   check(-8000.0f, -7500.0f, 1);
   check(-40.0f, -32.0f, 16);
+}
+
+// The sine rows of the frame's last block with every float divisor from 1
+// to 1.0625, wide and not: each lane's argument sweeps its share of the far
+// end (-7994 .. -7450), where the wide path reduces by pi the most.
+TEST(Patterns, SineRowsEqualTheLibraryOverEveryDivisor) {
+  BlockSpans spans;
+  spans.first_column = kFrameWidth - kBlockColumns;
+  std::fill(spans.first, spans.first + kBlockColumns, 0);
+  std::fill(spans.end, spans.end + kBlockColumns, kFrameHeight);
+  const std::vector<uint32_t> keys(kFrameHeight, 0);
+  std::vector<uint32_t> rows(kBlockColumns * kFrameHeight);
+  for (bool wide : {true, false}) {
+    wide_vectors_allow(wide);
+    PatternFrame frame = pattern_frame(0);
+    for (float d = 1.0f; d < 1.0625f;) {
+      for (float& depth : frame.sine_depth) {
+        depth = d;
+        d = std::nextafter(d, 2.0f);
+      }
+      sine_wave_rows(rows.data(), kBlockColumns, spans, frame, keys.data());
+      for (int row = 0; row < kFrameHeight; ++row)
+        for (int c = 0; c < kBlockColumns; ++c)
+          ASSERT_EQ(rows[size_t(row * kBlockColumns + c)],
+                    direct::sine(frame.sine_depth[row], row, spans.first_column + c))
+              << "divisor " << frame.sine_depth[row] << ", column " << c
+              << (wide ? "" : ", wide paths off");
+    }
+  }
+  wide_vectors_allow(true);
 }
 
 }  // namespace
