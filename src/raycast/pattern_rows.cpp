@@ -2,8 +2,8 @@
 // compilers' own vector types, a width every target has), or sixteen where
 // the processor has the 512-bit instructions. On four lanes the vector
 // division, conversion, product and sum round as the scalar ones do, so
-// every lane finds the cell fifty_sine_below_limit finds; on sixteen the
-// sine is summed from its series. Either way a lane whose value is
+// every lane finds the cell fifty_sine_below_limit finds; on sixteen a
+// polynomial for the sine is summed. Either way a lane whose value is
 // undecided asks the exact path. Rows inside every lane's span are stored
 // whole; the ragged rows at the spans' ends keep the pixels of the lanes
 // outside. The ripple and banded floors' rows take sixteen lanes only:
@@ -141,9 +141,9 @@ RowKinds row_kinds(const BlockSpans& spans) {
 #ifdef DEMO_WIDE_VECTORS
 // The same rows sixteen lanes to a vector, for processors with the 512-bit
 // instructions. Gathering the sixteen lanes' cells from the table took half
-// of the rows' time on the processors measured; summing the sine's series
-// in single precision takes a dozen vector steps, and rarely leaves a lane
-// to the exact path.
+// of the rows' time on the processors measured; summing a polynomial for
+// the sine in single precision takes about a dozen vector steps, and rarely
+// leaves a lane to the exact path.
 
 // The block's columns i and the rows first .. end - 1 of each, a lane each.
 struct WideLanes {
@@ -184,8 +184,8 @@ constexpr int kFractionMargin = 16;  // units of 2^-16
 // polynomial closest to 50 sin(r) for |r| <= pi/2 + 0.001 (fitted by
 // Lawson's reweighted least squares; at most 3e-5 off in exact arithmetic)
 constexpr int kSineTerms = 4;
-constexpr float kSineSeries[kSineTerms] = {3276788.8567852206f, -546072.8741917612f,
-                                           27217.94919997749f, -601.6813223768246f};
+constexpr float kSinePolynomial[kSineTerms] = {3276788.8567852206f, -546072.8741917612f,
+                                               27217.94919997749f, -601.6813223768246f};
 
 template <int kRows>
 WIDE_VECTORS inline void wide_sine_magnitudes(const WideReals (&u)[kRows],
@@ -206,13 +206,13 @@ WIDE_VECTORS inline void wide_sine_magnitudes(const WideReals (&u)[kRows],
 #pragma GCC unroll 4
   for (int k = 0; k < kRows; ++k) {
     t[k] = _mm512_mul_ps(r[k], r[k]);
-    sum[k] = _mm512_set1_ps(kSineSeries[kSineTerms - 1]);
+    sum[k] = _mm512_set1_ps(kSinePolynomial[kSineTerms - 1]);
   }
 #pragma GCC unroll 4
   for (int n = kSineTerms - 2; n >= 0; --n)
 #pragma GCC unroll 4
     for (int k = 0; k < kRows; ++k)
-      sum[k] = _mm512_fmadd_ps(sum[k], t[k], _mm512_set1_ps(kSineSeries[n]));
+      sum[k] = _mm512_fmadd_ps(sum[k], t[k], _mm512_set1_ps(kSinePolynomial[n]));
 #pragma GCC unroll 4
   for (int k = 0; k < kRows; ++k) {
     WideInts units = __builtin_convertvector(WideReals(_mm512_mul_ps(sum[k], r[k])), WideInts);
@@ -266,7 +266,8 @@ WIDE_VECTORS void wide_sine_rows(uint32_t* out, size_t stride, const BlockSpans&
   int row = first;
   for (; row + kRowsTogether <= end; row += kRowsTogether)
     wide_sine_row_group<kRagged, kRowsTogether>(out, stride, v, stretch, frame, keys, row);
-  for (; row < end; ++row) wide_sine_row_group<kRagged, 1>(out, stride, v, stretch, frame, keys, row);
+  for (; row < end; ++row)
+    wide_sine_row_group<kRagged, 1>(out, stride, v, stretch, frame, keys, row);
 }
 
 // Sixteen 16-bit entries, and two such side by side.
