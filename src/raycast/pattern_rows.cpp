@@ -353,7 +353,7 @@ WIDE_VECTORS void wide_floor_rows(uint32_t* out, size_t stride, const BlockSpans
   WideReals real_columns = __builtin_convertvector(v.columns, WideReals);
   RowKinds rows = row_kinds(spans);
   int small_from = small_quotients_from(spans);
-  FiveTimesTerms terms = five_times_terms();
+  FiveTimesTerms terms = kBanded ? five_times_terms() : FiveTimesTerms{};
   for (int j = rows.head_first; j < rows.tail_end; ++j) {
     WideInts drawn = (j >= v.firsts) & (j < v.ends);
     if (kBanded && (j & 2) == 0) drawn &= ~(j + 2 < v.ends);
@@ -392,10 +392,7 @@ typedef int32_t EightInts __attribute__((vector_size(32)));
 
 WIDE_VECTORS void tangent_column_wide(uint32_t* pixels, size_t stride, int i, int first, int end,
                                       const PatternFrame& frame, uint32_t flip, uint32_t keep) {
-  int phase = (kFrameWidth - 1 - i) % kSkyPhases;
-  int offset = (kFrameWidth - 1 - i) / kSkyPhases;
-  const double* seen = tangent_memo.angle[phase] + offset;
-  const int32_t* remembered = tangent_memo.value[phase] + offset;
+  TangentColumn memo = tangent_column(i);
   double tenth = 0.1 * i;
   const EightInts steps = {0, 1, 2, 3, 4, 5, 6, 7};
   for (int k = first; k < end; k += 8) {
@@ -405,13 +402,13 @@ WIDE_VECTORS void tangent_column_wide(uint32_t* pixels, size_t stride, int i, in
         frame.sky_base +
         frame.sky_swing *
             ((0.5 * __builtin_convertvector(indices, EightReals) - tenth) * 20.0 / 25.0);
-    __m512d memo = _mm512_maskz_loadu_pd(lanes, seen + k);
-    unsigned changed = _mm512_mask_cmp_pd_mask(lanes, __m512d(angles), memo, _CMP_NEQ_UQ);
+    __m512d seen = _mm512_maskz_loadu_pd(lanes, memo.angle + k);
+    unsigned changed = _mm512_mask_cmp_pd_mask(lanes, __m512d(angles), seen, _CMP_NEQ_UQ);
     for (; changed != 0; changed &= changed - 1) {
       int lane = __builtin_ctz(changed);
       twice_tangent(angles[lane], k + lane, i);
     }
-    EightInts values = EightInts(_mm256_maskz_loadu_epi32(lanes, remembered + k));
+    EightInts values = EightInts(_mm256_maskz_loadu_epi32(lanes, memo.value + k));
     EightInts rows = 2 * indices - ((indices >> 1) & (i / 2));
     _mm256_mask_i32scatter_epi32(pixels, lanes, __m256i(rows * int32_t(stride)),
                                  __m256i((values ^ int32_t(flip)) & int32_t(keep)), 4);

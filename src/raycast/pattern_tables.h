@@ -146,14 +146,25 @@ struct TangentMemo {
 };
 inline thread_local TangentMemo tangent_memo;
 
+// Column i's memo slots, sky indices k = 0..449 side by side from these.
+struct TangentColumn {
+  double* angle;
+  int32_t* value;
+};
+
+inline TangentColumn tangent_column(int i) {
+  int phase = (kFrameWidth - 1 - i) % kSkyPhases;
+  int offset = (kFrameWidth - 1 - i) / kSkyPhases;
+  return {tangent_memo.angle[phase] + offset, tangent_memo.value[phase] + offset};
+}
+
 // 2 tan(angle), truncated toward zero, remembered in the calling thread's
 // slot for sky index k (0..449) of column i (0..1599), where neighbouring
 // pixels along a diagonal often repeat the very same angle.
 inline int32_t twice_tangent(double angle, int k, int i) {
-  int phase = (kFrameWidth - 1 - i) % kSkyPhases;
-  int slot = k + (kFrameWidth - 1 - i) / kSkyPhases;
-  double& seen = tangent_memo.angle[phase][slot];
-  int32_t& value = tangent_memo.value[phase][slot];
+  TangentColumn column = tangent_column(i);
+  double& seen = column.angle[k];
+  int32_t& value = column.value[k];
   if (seen != angle) {
     seen = angle;
     value = to_int32(2.0 * std::tan(angle));
