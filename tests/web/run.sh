@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The browser tests: builds the page (scripts/web.sh --build-only) and the
 # desktop build's demo-capture, takes the desktop frame hashes to compare
-# with, serves build-web/ with Python's http.server on a free port of
+# with, serves build-web/ with scripts/serve.py on a free port of
 # 127.0.0.1 and runs page_test.mjs in Debian's Chromium through
 # puppeteer-core. Screenshots go to $WEB_SCREENSHOTS when it is set.
 # With --frame-times it prints the frame-time table measured inside
@@ -12,7 +12,7 @@ cd "$root"
 bash scripts/web.sh --build-only
 cmake --build build --target demo-capture
 work=$(mktemp -d)
-python3 -u -m http.server 0 --bind 127.0.0.1 --directory build-web >"$work/server.log" 2>&1 &
+python3 -u scripts/serve.py build-web --port 0 >"$work/server.log" 2>&1 &
 server=$!
 trap 'kill $server; rm -rf "$work"' EXIT
 build/tools/capture/demo-capture --data build --fps 2 --hashes --quiet >"$work/native.txt" 2>/dev/null
