@@ -17,6 +17,16 @@
 #include "shell/shell.h"
 #include "sprites/sprites.h"
 
+const char* const image_file_names[kImageSlots] = {
+    "images/transparent.png", "images/orvane.png",   "images/plomet.png",
+    "images/corvel.png",      "images/greetings.png", "images/windrake.png",
+    "images/quarn.png",       "images/tazzle.png",    "images/you.png",
+    "images/fish.png",        "images/fish2.png",     "images/octopus.png",
+    "images/duck.png",        "images/donut.png",     "images/deutschprachig.png",
+    "images/jubra23.png",     "images/jubra23orig.png",
+};
+const char* const music_file_name = "music/vondsorvane2.wav";
+
 namespace {
 
 // The loader's own failures, at sites of a range of their own.

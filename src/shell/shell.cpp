@@ -17,16 +17,6 @@
 #include "platform/music.h"
 #include "shell/overlay.h"
 
-const char* const image_file_names[kImageSlots] = {
-    "images/transparent.png", "images/orvane.png",   "images/plomet.png",
-    "images/corvel.png",      "images/greetings.png", "images/windrake.png",
-    "images/quarn.png",       "images/tazzle.png",    "images/you.png",
-    "images/fish.png",        "images/fish2.png",     "images/octopus.png",
-    "images/duck.png",        "images/donut.png",     "images/deutschprachig.png",
-    "images/jubra23.png",     "images/jubra23orig.png",
-};
-const char* const music_file_name = "music/vondsorvane2.wav";
-
 namespace {
 
 constexpr int64_t kJumpMs = 5000;       // Left and Right
