@@ -1,5 +1,6 @@
 // The platform's own millisecond clock and sleep, under the clock seam:
-// SDL's on the desktop, the page's performance clock in a browser.
+// SDL's on the desktop, the page's performance clock in a browser, the
+// monotonic clock in demo-capture built without SDL.
 #pragma once
 #include <cstdint>
 

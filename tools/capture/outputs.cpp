@@ -2,7 +2,9 @@
 #include "outputs.h"
 
 #include <fcntl.h>
+#ifndef DEMO_NO_PNG_FRAMES
 #include <png.h>
+#endif
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -22,7 +24,7 @@
 namespace {
 
 // One frame as packed RGB bytes; the alpha byte is not part of a picture on screen.
-void frame_to_rgb(const uint32_t* pixels, std::vector<uint8_t>* rgb) {
+[[maybe_unused]] void frame_to_rgb(const uint32_t* pixels, std::vector<uint8_t>* rgb) {
   rgb->resize(kFramePixelCount * 3);
   uint8_t* out = rgb->data();
   for (size_t i = 0; i < kFramePixelCount; ++i) {
@@ -153,6 +155,12 @@ bool can_write_file(const std::string& path, std::string* error) {
   return true;
 }
 
+#ifdef DEMO_NO_PNG_FRAMES
+bool write_frame_png(const std::string& path, const uint32_t*, std::string* error) {
+  *error = "cannot write " + path + ": this demo-capture is built without libpng";
+  return false;
+}
+#else
 bool write_frame_png(const std::string& path, const uint32_t* pixels, std::string* error) {
   if (!is_replaceable(path, error)) return false;
   const std::string partial = partial_name(path);
@@ -187,6 +195,7 @@ bool write_frame_png(const std::string& path, const uint32_t* pixels, std::strin
   }
   return put_in_place(partial, path, error);
 }
+#endif
 
 std::string frame_path(const std::string& dir, int n) {
   char name[32];
