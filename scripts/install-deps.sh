@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs, or, when not root, prints
-# the exact command that would. Usage: install-deps.sh [--web | package ...]
-# (--web: what the browser build and its tests need, scripts/web.sh, tests/web)
+# the exact command that would. Usage: install-deps.sh [--web | --arm64 | package ...]
+# (--web: what the browser build and its tests need, scripts/web.sh, tests/web;
+# --arm64: the cross compiler and emulator of the ARM64 check, scripts/arm64.sh)
 set -euo pipefail
 wanted=("$@")
 if [ "${1:-}" = "--web" ]; then
   wanted=(emscripten chromium)
+elif [ "${1:-}" = "--arm64" ]; then
+  wanted=(g++-aarch64-linux-gnu qemu-user)
 elif [ ${#wanted[@]} -eq 0 ]; then
   wanted=(build-essential cmake ninja-build libsdl2-dev libgtest-dev libbenchmark-dev
           libpng-dev zlib1g-dev libspng-dev libdeflate-dev ffmpeg clang xvfb xauth)
