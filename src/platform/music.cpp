@@ -5,102 +5,56 @@
 #include "platform/music.h"
 
 #include <SDL.h>
+#include <unistd.h>
 
 #include <cstring>
 
 #include "platform/display.h"
+#include "platform/wav_file.h"
 
 namespace {
 
 constexpr Uint16 kDeviceBufferFrames = 4096;
 
 struct Track {
-  SDL_RWops* file = nullptr;
+  WavFile wav;
   SDL_AudioDeviceID device = 0;
-  SDL_AudioSpec layout = {};   // the samples as stored
-  Sint64 data_start = 0;       // file offset of the first sample
-  Uint32 data_bytes = 0;       // whole frames only
-  Uint32 position = 0;         // bytes played into the data
-  Uint32 frame_bytes = 0;
+  Uint32 position = 0;  // bytes played into the data
 };
 Track track;
 
-Uint32 read_le(const Uint8* bytes, int size) {
-  Uint32 value = 0;
-  for (int i = size - 1; i >= 0; --i) value = value << 8 | bytes[i];
-  return value;
-}
-
-// The "fmt " chunk: plain PCM of 8, 16 or 32 bits, or 32-bit float.
-bool read_format(const Uint8* fmt) {
-  Uint32 tag = read_le(fmt, 2), channels = read_le(fmt + 2, 2), rate = read_le(fmt + 4, 4);
-  Uint32 block = read_le(fmt + 12, 2), bits = read_le(fmt + 14, 2);
-  if (channels < 1 || channels > 8 || rate < 1000 || rate > 384000) return false;
-  if (tag == 1 && bits == 8) track.layout.format = AUDIO_U8;
-  else if (tag == 1 && bits == 16) track.layout.format = AUDIO_S16LSB;
-  else if (tag == 1 && bits == 32) track.layout.format = AUDIO_S32LSB;
-  else if (tag == 3 && bits == 32) track.layout.format = AUDIO_F32LSB;
-  else return false;
-  if (block != channels * bits / 8) return false;
-  track.layout.channels = static_cast<Uint8>(channels);
-  track.layout.freq = static_cast<int>(rate);
-  track.frame_bytes = block;
-  return true;
-}
-
-// Walks the RIFF chunks to the format and the samples; every length read is
-// held against what the file has.
-bool read_header() {
-  Uint8 head[12];
-  if (SDL_RWread(track.file, head, 1, 12) != 12) return false;
-  if (std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "WAVE", 4) != 0) return false;
-  Sint64 file_size = SDL_RWsize(track.file);
-  bool have_format = false;
-  for (;;) {
-    Uint8 chunk[8];
-    if (SDL_RWread(track.file, chunk, 1, 8) != 8) return false;
-    Uint32 size = read_le(chunk + 4, 4);
-    Sint64 start = SDL_RWtell(track.file);
-    if (std::memcmp(chunk, "data", 4) == 0) {
-      if (!have_format) return false;
-      Sint64 held = file_size - start;
-      Uint32 bytes = Sint64(size) < held ? size : static_cast<Uint32>(held);
-      track.data_start = start;
-      track.data_bytes = bytes - bytes % track.frame_bytes;
-      return true;
-    }
-    if (std::memcmp(chunk, "fmt ", 4) == 0) {
-      Uint8 fmt[16];
-      if (size < 16 || SDL_RWread(track.file, fmt, 1, 16) != 16) return false;
-      have_format = read_format(fmt);
-      if (!have_format) return false;
-    }
-    if (SDL_RWseek(track.file, start + size + (size & 1), RW_SEEK_SET) < 0) return false;
+SDL_AudioFormat sdl_format(WavSamples samples) {
+  switch (samples) {
+    case WAV_U8: return AUDIO_U8;
+    case WAV_S16: return AUDIO_S16LSB;
+    case WAV_S32: return AUDIO_S32LSB;
+    case WAV_F32: return AUDIO_F32LSB;
   }
+  return AUDIO_S16LSB;
 }
 
-Uint8 silence_byte() { return track.layout.format == AUDIO_U8 ? 0x80 : 0; }
+Uint8 silence_byte() { return track.wav.samples == WAV_U8 ? 0x80 : 0; }
 
 // On the audio thread: the next samples from the file, silence past the end.
 void SDLCALL feed(void*, Uint8* out, int length) {
   Uint32 wanted = static_cast<Uint32>(length);
-  Uint32 left = track.data_bytes - track.position;
-  Uint32 got = 0;
-  if (left > 0) got = static_cast<Uint32>(SDL_RWread(track.file, out, 1, wanted < left ? wanted : left));
-  track.position += got;
-  if (got < wanted) std::memset(out + got, silence_byte(), wanted - got);
+  Uint32 left = track.wav.data_bytes - track.position;
+  Uint32 count = wanted < left ? wanted : left;
+  ssize_t got = count > 0 ? pread(track.wav.fd, out, count, track.wav.data_start + track.position) : 0;
+  if (got < 0) got = 0;
+  track.position += static_cast<Uint32>(got);
+  if (Uint32(got) < wanted) std::memset(out + got, silence_byte(), wanted - Uint32(got));
 }
 
 void move_to(Uint32 ms) {
-  Uint64 frame = Uint64(ms) * Uint64(track.layout.freq) / 1000;
-  Uint64 byte = frame * track.frame_bytes;
-  track.position = byte < track.data_bytes ? static_cast<Uint32>(byte) : track.data_bytes;
-  SDL_RWseek(track.file, track.data_start + track.position, RW_SEEK_SET);
+  Uint64 frame = Uint64(ms) * Uint64(track.wav.rate) / 1000;
+  Uint64 byte = frame * track.wav.frame_bytes;
+  track.position = byte < track.wav.data_bytes ? static_cast<Uint32>(byte) : track.wav.data_bytes;
 }
 
 void close_track() {
   if (track.device) SDL_CloseAudioDevice(track.device);
-  if (track.file) SDL_RWclose(track.file);
+  wav_close(&track.wav);
   track = Track{};
 }
 
@@ -110,9 +64,11 @@ void close_track() {
 void music_start(const char* path, uint32_t from_ms) {
   close_track();
   if (!platform_has_audio()) return;
-  track.file = SDL_RWFromFile(path, "rb");
-  if (!track.file || !read_header()) return close_track();
-  SDL_AudioSpec want = track.layout;
+  if (!wav_open(path, &track.wav)) return;
+  SDL_AudioSpec want = {};
+  want.format = sdl_format(track.wav.samples);
+  want.channels = static_cast<Uint8>(track.wav.channels);
+  want.freq = track.wav.rate;
   want.samples = kDeviceBufferFrames;
   want.callback = feed;
   track.device = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
@@ -135,7 +91,7 @@ void music_seek(uint32_t ms) {
 uint32_t music_position_ms() {
   if (!track.device) return 0;
   SDL_LockAudioDevice(track.device);
-  Uint64 ms = Uint64(track.position / track.frame_bytes) * 1000 / Uint64(track.layout.freq);
+  Uint64 ms = Uint64(track.position / track.wav.frame_bytes) * 1000 / Uint64(track.wav.rate);
   SDL_UnlockAudioDevice(track.device);
   return static_cast<uint32_t>(ms);
 }

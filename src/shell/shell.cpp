@@ -15,6 +15,7 @@
 #include "platform/controls.h"
 #include "platform/display.h"
 #include "platform/music.h"
+#include "platform/stop_signals.h"
 #include "shell/overlay.h"
 
 namespace {
@@ -140,6 +141,7 @@ bool show_start(const ShowOptions& options) {
 }
 
 bool show_step() {
+  if (stop_signal()) shell.running = false;
   take_commands();
   if (!shell.paused || shell.redraw) draw_measured_frame();
   shell.redraw = false;
@@ -164,6 +166,8 @@ int demo_main(int argc, char** argv) {
   ShowOptions options;
   int exit_status = 0;
   if (!parse_show_options(argc, argv, &options, &exit_status)) return exit_status;
+  // SIGINT and SIGTERM are a quit request, heard also while the pictures load.
+  catch_stop_signals();
   if (!show_start(options)) return -1;
   while (show_step()) {
   }

@@ -141,6 +141,28 @@ TEST(LoadImages, ReadsOnlyRegularFilesAndRefusesANonPictureByItsHeader) {
   image_free(whole);
 }
 
+// An 8 x 8 picture can need some 8 MiB at most: one followed by 64 MiB is
+// refused after its header, unread; one followed by a few KiB still decodes.
+TEST(LoadImages, RefusesAFileLargerThanItsPictureCanNeed) {
+  ImageDirectory directory;
+  std::vector<uint8_t> file = encode_rgba_png(8, 8, std::vector<uint32_t>(8 * 8, 0xFF0000FFu));
+  file.resize(file.size() + 4096);
+  write_file("padded.png", file);
+  write_file("huge.png", file);
+  ASSERT_EQ(truncate("huge.png", 64 << 20), 0);
+  Image* padded = image_create();
+  read_image_file(padded, "padded.png");
+  image_decode(padded);
+  EXPECT_EQ(padded->error, IMAGE_OK);
+  Image* huge = image_create();
+  read_image_file(huge, "huge.png");
+  EXPECT_EQ(huge->error, IMAGE_ERR_CORRUPT);
+  EXPECT_GE(huge->error_site, kSitesLoader);
+  EXPECT_EQ(huge->source_size, kImageHeaderBytes);
+  image_free(padded);
+  image_free(huge);
+}
+
 TEST(LoadImages, TheShowStartsAndRunsWithBadFiles) {
   ImageDirectory directory;
   alarm(kHangSeconds);
