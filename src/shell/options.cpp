@@ -1,6 +1,7 @@
 // The command line of demo: no option is the plain show; the others choose a
 // window, a starting moment, looping and silence. A refusal names what was
 // wrong and shows the usage.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,19 +19,19 @@ constexpr int kLargestWindowSide = 16384;
 constexpr double kShowSeconds = kShowMs / 1000;
 constexpr int kMostThreads = 256;
 
-void print_usage(FILE* out) {
-  std::fprintf(out,
-               "usage: demo [options]\n"
-               "  --window [WxH]    a resizable window (default %dx%d) instead of the whole desktop\n"
-               "  --start SECONDS   begin at that moment of the show (0 to %g)\n"
-               "  --loop            start again after the end\n"
-               "  --mute            no music\n"
-               "  --threads N       threads that draw each frame (1 to %d; default one per core)\n"
-               "  --help            this text\n"
-               "  --version         the program's version\n"
-               "keys: Space pause, Left/Right 5 s back/forward, Home restart,\n"
-               "      F or Alt+Enter fullscreen, F1 overlay, Escape quit\n",
-               kFrameWidth, kFrameHeight, kShowSeconds, kMostThreads);
+int print_usage(FILE* out) {
+  return std::fprintf(out,
+                      "usage: demo [options]\n"
+                      "  --window [WxH]    a resizable window (default %dx%d) instead of the whole desktop\n"
+                      "  --start SECONDS   begin at that moment of the show (0 to %g)\n"
+                      "  --loop            start again after the end\n"
+                      "  --mute            no music\n"
+                      "  --threads N       threads that draw each frame (1 to %d; default one per core)\n"
+                      "  --help            this text\n"
+                      "  --version         the program's version\n"
+                      "keys: Space pause, Left/Right 5 s back/forward, Home restart,\n"
+                      "      F or Alt+Enter fullscreen, F1 overlay, Escape quit\n",
+                      kFrameWidth, kFrameHeight, kShowSeconds, kMostThreads);
 }
 
 // Says what was wrong, with the value when there is one, then the usage.
@@ -81,6 +82,14 @@ bool read_threads(const char* text, ShowOptions* options) {
   return read_count(text, kMostThreads, &options->threads);
 }
 
+// The help or the version, which fails (status 1) when it could not be written.
+bool answer(bool written, int* exit_status) {
+  written = std::fflush(stdout) == 0 && written && !std::ferror(stdout);
+  if (!written) std::fprintf(stderr, "demo: cannot write to standard output: %s\n", std::strerror(errno));
+  *exit_status = written ? 0 : 1;
+  return false;
+}
+
 }  // namespace
 
 bool parse_show_options(int argc, char** argv, ShowOptions* options, int* exit_status) {
@@ -114,11 +123,9 @@ bool parse_show_options(int argc, char** argv, ShowOptions* options, int* exit_s
     } else if (std::strcmp(arg, "--mute") == 0) {
       options->mute = true;
     } else if (std::strcmp(arg, "--help") == 0) {
-      print_usage(stdout);
-      return false;
+      return answer(print_usage(stdout) >= 0, exit_status);
     } else if (std::strcmp(arg, "--version") == 0) {
-      std::fputs(kVersion, stdout);
-      return false;
+      return answer(std::fputs(kVersion, stdout) >= 0, exit_status);
     } else {
       return refuse("unknown option", arg, exit_status);
     }
