@@ -23,6 +23,7 @@
 #include "outputs.h"
 #include "platform/clock.h"
 #include "platform/present.h"
+#include "platform/stop_signals.h"
 #include "shell/shell.h"
 
 namespace {
@@ -37,7 +38,8 @@ const char kUsage[] =
     "  --frame FILE        write one frame, chosen with --at-seconds or --at-t\n"
     "  --at-seconds S      the moment of --frame, in seconds from start-up\n"
     "  --at-t T            the moment of --frame, as a timeline position (5 per second)\n"
-    "  --video FILE        write an H.264 MP4 video with the music\n"
+    "  --video FILE        write an H.264 MP4 video with the music (silent when the\n"
+    "                      music cannot be played)\n"
     "  --size WxH          video size (default 1600x900)\n"
     "  --hashes            print a hash of every frame to standard output (the\n"
     "                      timing report and messages go to standard error)\n"
@@ -78,25 +80,27 @@ struct CaptureState {
 };
 CaptureState cap;
 
-// Set by SIGINT and SIGTERM; the run stops after the frame in progress.
-volatile sig_atomic_t stop_signal = 0;
-
-void on_stop_signal(int signal_number) { stop_signal = signal_number; }
-
 // Every way out but success: ffmpeg is ended and no partial file stays behind;
-// an interrupted run then ends by its signal.
+// a run stopped by SIGINT or SIGTERM then ends by its signal.
 [[noreturn]] void leave(int status) {
   video_discard(&cap.video);
-  if (stop_signal) {
-    std::signal(stop_signal, SIG_DFL);
-    std::raise(stop_signal);
+  if (const int signal_number = stop_signal()) {
+    std::signal(signal_number, SIG_DFL);
+    std::raise(signal_number);
   }
   std::exit(status);
 }
 
+// A failure while stopping (ffmpeg ended by the same Ctrl+C, a wait cut
+// short) is the stop itself, and says nothing.
 [[noreturn]] void die(const std::string& message) {
-  std::fprintf(stderr, "demo-capture: %s\n", message.c_str());
+  if (!stop_signal()) std::fprintf(stderr, "demo-capture: %s\n", message.c_str());
   leave(1);
+}
+
+[[noreturn]] void refuse(const std::string& message) {
+  std::fprintf(stderr, "demo-capture: %s\n", message.c_str());
+  std::exit(2);
 }
 
 // Output lost to a full disk or a closed pipe must not pass for success.
@@ -108,7 +112,7 @@ void check_written(FILE* stream, const char* name) {
 double number_argument(const char* option, const char* text) {
   double value = is_plain_decimal(text, false) ? std::strtod(text, nullptr) : -1;
   if (!std::isfinite(value) || value < 0)
-    die(std::string(option) + " takes a number of zero or more, not '" + text + "'");
+    refuse(std::string(option) + " takes a number of zero or more, not '" + text + "'");
   return value;
 }
 
@@ -137,13 +141,14 @@ Options parse_options(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     auto value = [&]() -> const char* {
-      if (i + 1 >= argc) die(arg + " needs a value\n" + kUsage);
+      if (i + 1 >= argc) refuse(arg + " needs a value\n" + kUsage);
       return argv[++i];
     };
     if (arg == "--data") o.data_dir = value();
     else if (arg == "--fps") {
       double fps = number_argument("--fps", value());
-      if (fps < 1 || fps > 1000 || fps != std::floor(fps)) die("--fps takes a whole number from 1 to 1000");
+      if (fps < 1 || fps > 1000 || fps != std::floor(fps))
+        refuse("--fps takes a whole number from 1 to 1000");
       o.fps = int(fps);
     } else if (arg == "--frames") o.frames_dir = absolute(value());
     else if (arg == "--frame") o.frame_file = absolute(value());
@@ -155,8 +160,8 @@ Options parse_options(int argc, char** argv) {
       if (!parse_size(text, &o.video_width, &o.video_height) || o.video_width < 16 ||
           o.video_height < 16 || o.video_width > 7680 || o.video_height > 4320 ||
           o.video_width % 2 || o.video_height % 2)
-        die(std::string("--size takes WIDTHxHEIGHT, even numbers from 16x16 to 7680x4320, not '") +
-            text + "'");
+        refuse(std::string("--size takes WIDTHxHEIGHT, even numbers from 16x16 to 7680x4320, not '") +
+               text + "'");
     } else if (arg == "--overwrite") o.overwrite = true;
     else if (arg == "--hashes") o.hashes = true;
     else if (arg == "--until-seconds") o.until_ms = number_argument("--until-seconds", value()) * 1000.0;
@@ -164,18 +169,19 @@ Options parse_options(int argc, char** argv) {
     else if (arg == "--threads") {
       double threads = number_argument("--threads", value());
       if (threads < 1 || threads > 256 || threads != std::floor(threads))
-        die("--threads takes a whole number from 1 to 256");
+        refuse("--threads takes a whole number from 1 to 256");
       o.threads = int(threads);
     }
     else if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
+      check_written(stdout, "standard output");
       std::exit(0);
-    } else die("unknown option '" + arg + "'\n" + kUsage);
+    } else refuse("unknown option '" + arg + "'\n" + kUsage);
   }
-  if (!o.frame_file.empty() && o.at_ms < 0) die("--frame needs --at-seconds or --at-t");
-  if (o.frame_file.empty() && o.at_ms >= 0) die("--at-seconds and --at-t go with --frame");
-  if (o.overwrite && o.frames_dir.empty()) die("--overwrite goes with --frames");
-  if (o.at_ms > kShowMs) die("--at-seconds and --at-t must lie within the show (126 s, t 630)");
+  if (!o.frame_file.empty() && o.at_ms < 0) refuse("--frame needs --at-seconds or --at-t");
+  if (o.frame_file.empty() && o.at_ms >= 0) refuse("--at-seconds and --at-t go with --frame");
+  if (o.overwrite && o.frames_dir.empty()) refuse("--overwrite goes with --frames");
+  if (o.at_ms > kShowMs) refuse("--at-seconds and --at-t must lie within the show (126 s, t 630)");
   if (o.until_ms > kShowMs) o.until_ms = -1;
   return o;
 }
@@ -285,6 +291,7 @@ void prepare_frames_dir(const Options& o) {
   for (const std::string& frame : earlier)
     if (std::remove(frame.c_str()) != 0)
       die("cannot remove " + frame + ": " + std::strerror(errno));
+  remove_stale_partials(o.frames_dir);
 }
 
 // The loader reports on standard output; here its lines go to standard error,
@@ -303,9 +310,10 @@ void prepare_show_reporting_to_stderr() {
 int main(int argc, char** argv) {
   Options o = parse_options(argc, argv);
   signal(SIGPIPE, SIG_IGN);
-  signal(SIGINT, on_stop_signal);
-  signal(SIGTERM, on_stop_signal);
+  catch_stop_signals();
   if (chdir(o.data_dir.c_str()) != 0) die("cannot enter the data folder '" + o.data_dir + "'");
+  for (const std::string& file : {o.frame_file, o.video_file})
+    if (!file.empty()) remove_stale_partials(file.substr(0, file.rfind('/') + 1));
   std::string error;
   if (!o.frame_file.empty() && !can_write_file(o.frame_file, &error)) die(error);
   if (!o.frames_dir.empty()) prepare_frames_dir(o);
@@ -322,6 +330,7 @@ int main(int argc, char** argv) {
   clock_use_virtual(0);
   workers_set_threads(o.threads);
   prepare_show_reporting_to_stderr();
+  if (stop_signal()) leave(1);
 
   bool single = !o.frame_file.empty();
   bool present = single || !o.frames_dir.empty() || !o.video_file.empty();
@@ -338,7 +347,7 @@ int main(int argc, char** argv) {
     now = clock_ticks();
     if (!single) write_outputs(o, n, now, t);
     show_progress(o, n, now, t, std::max(last_ms, 1.0), started);
-    if (stop_signal) leave(1);
+    if (stop_signal()) leave(1);
     if (last || t > kTimelineEnd || (!single && o.until_ms >= 0 && now >= o.until_ms)) break;
   }
   if (single && !write_frame_png(o.frame_file, cap.presented.data(), &error)) die(error);

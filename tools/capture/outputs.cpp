@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -19,9 +20,14 @@
 #include <vector>
 
 #include "common/framebuffer.h"
+#include "platform/stop_signals.h"
+#include "platform/wav_file.h"
 #include "yuv420.h"
 
 namespace {
+
+// How often a wait for ffmpeg looks for a stop request.
+constexpr auto kStopLookout = std::chrono::milliseconds(50);
 
 // One frame as packed RGB bytes; the alpha byte is not part of a picture on screen.
 [[maybe_unused]] void frame_to_rgb(const uint32_t* pixels, std::vector<uint8_t>* rgb) {
@@ -34,22 +40,21 @@ namespace {
   }
 }
 
-std::string quoted(const std::string& text) {
-  std::string out = "'";
-  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
 std::string cannot_write(const std::string& path) {
   return "cannot write " + path + ": " + std::strerror(errno);
 }
 
-// Hidden, beside the target, this process's own, and ending in the target's
-// name so that ffmpeg still chooses the container by the extension.
+// Hidden, beside the target, this process's own, and ending in the target's name.
 std::string partial_name(const std::string& path) {
   const size_t slash = path.rfind('/');
   const size_t name = slash == std::string::npos ? 0 : slash + 1;
   return path.substr(0, name) + ".partial-" + std::to_string(getpid()) + "-" + path.substr(name);
+}
+
+// A new file of this process's own, never an existing file or what a link
+// planted under its name points to.
+int create_partial(const std::string& partial) {
+  return open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
 }
 
 // The rename would replace a device or a pipe itself, so only a regular file
@@ -61,31 +66,61 @@ bool is_replaceable(const std::string& path, std::string* error) {
   return false;
 }
 
+// A stop request that came before the rename leaves the earlier file: the
+// signals are held back from the last look for one to the rename's end.
 bool put_in_place(const std::string& partial, const std::string& path, std::string* error) {
-  if (std::rename(partial.c_str(), path.c_str()) == 0) return true;
-  *error = cannot_write(path);
-  std::remove(partial.c_str());
-  return false;
+  hold_stop_signals(true);
+  const bool stopping = stop_signal() != 0;
+  const bool moved = !stopping && std::rename(partial.c_str(), path.c_str()) == 0;
+  if (!moved) *error = stopping ? "interrupted before " + path + " was written" : cannot_write(path);
+  hold_stop_signals(false);
+  if (!moved) std::remove(partial.c_str());
+  return moved;
 }
 
-// ffmpeg is a child of its own, reading frames on its standard input, so that
-// it can be ended with the capture.
-bool start_encoder(VideoSink* video, const std::string& command, std::string* error) {
-  int ends[2];
-  if (pipe2(ends, O_CLOEXEC) != 0) {
+// A copy of fd numbered above the descriptors ffmpeg is given (0, 3 and 4),
+// so that putting one in its place never overwrites another.
+int lift_fd(int fd) { return fcntl(fd, F_DUPFD_CLOEXEC, 10); }
+
+// ffmpeg is a child of its own, reading frames on its standard input, the
+// music (when there is one) as descriptor 4 and writing the partial file as
+// descriptor 3, both opened here, so that it never opens a name itself.
+// Whether it started is learnt from a pipe that its start closes.
+bool start_encoder(VideoSink* video, const std::vector<std::string>& args, int out, int music,
+                   std::string* error) {
+  int ends[2], started[2];
+  if (pipe2(ends, O_CLOEXEC) != 0 || pipe2(started, O_CLOEXEC) != 0) {
     *error = "cannot start ffmpeg: " + std::string(std::strerror(errno));
     return false;
   }
+  std::vector<char*> argv;
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
   const pid_t pid = fork();
   if (pid == 0) {
-    dup2(ends[0], STDIN_FILENO);
-    execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+    const int frames = lift_fd(ends[0]), file = lift_fd(out), sound = music >= 0 ? lift_fd(music) : -1;
+    dup2(frames, STDIN_FILENO);
+    dup2(file, 3);
+    if (sound >= 0) dup2(sound, 4);
+    execvp(argv[0], argv.data());
+    const int reason = errno;
+    [[maybe_unused]] const ssize_t told = write(started[1], &reason, sizeof reason);
     _exit(127);
   }
   close(ends[0]);
-  if (pid < 0) {
+  close(started[1]);
+  int reason = 0;
+  ssize_t heard;
+  while ((heard = read(started[0], &reason, sizeof reason)) < 0 && errno == EINTR) {
+  }
+  close(started[0]);
+  if (pid < 0 || heard > 0) {
+    if (pid > 0) waitpid(pid, nullptr, 0);
     close(ends[1]);
-    *error = "cannot start ffmpeg: " + std::string(std::strerror(errno));
+    *error = pid < 0 ? "cannot start ffmpeg: " + std::string(std::strerror(errno))
+             : reason == ENOENT
+                 ? "the ffmpeg program was not found; install it (apt-get install ffmpeg) to capture video"
+                 : "cannot start ffmpeg: " + std::string(std::strerror(reason));
     return false;
   }
   video->encoder = pid;
@@ -123,10 +158,33 @@ void send_frames(VideoSink* video) {
 }
 
 // Waits until the writer has sent the frame it holds; false when ffmpeg has
-// stopped taking frames.
+// stopped taking frames or a stop is asked for first.
 bool wait_until_sent(VideoSink* video, std::unique_lock<std::mutex>& hold) {
-  video->changed.wait(hold, [&] { return !video->sending; });
+  while (!video->changed.wait_for(hold, kStopLookout, [&] { return !video->sending; }))
+    if (stop_signal()) return false;
   return !video->failed;
+}
+
+// ffmpeg's end, or false when it failed or a stop is asked for first (then
+// it still runs, for video_discard to end).
+bool encoder_succeeded(VideoSink* video) {
+  int status = 0;
+  pid_t ended;
+  while ((ended = waitpid(video->encoder, &status, 0)) < 0 && errno == EINTR)
+    if (stop_signal()) return false;
+  video->encoder = 0;
+  return ended > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// The music as descriptor 4 of ffmpeg's, padded with silence to the video's
+// length; a file the live show cannot play gives a silent video and a line.
+void add_music(const WavFile& music, const std::string& music_path, std::vector<std::string>* args) {
+  if (music.fd < 0) {
+    std::fprintf(stderr, "demo-capture: cannot play %s; the video has no sound\n", music_path.c_str());
+    return;
+  }
+  for (const char* arg : {"-f", "wav", "-i", "pipe:4", "-af", "apad", "-c:a", "aac", "-b:a", "192k"})
+    args->push_back(arg);
 }
 
 // After the pipe breaks or ffmpeg is ended, the writer has nothing more to wait for.
@@ -142,10 +200,25 @@ void stop_writer(VideoSink* video) {
 
 }  // namespace
 
+void remove_stale_partials(const std::string& dir) {
+  static const std::regex partial("\\.partial-([0-9]{1,9})-.*");
+  std::smatch found;
+  std::error_code unreadable;
+  for (const auto& entry : std::filesystem::directory_iterator(dir, unreadable)) {
+    const std::string name = entry.path().filename().string();
+    if (!std::regex_match(name, found, partial)) continue;
+    struct stat info;
+    if (lstat(entry.path().c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != geteuid())
+      continue;
+    if (kill(pid_t(std::stol(found[1].str())), 0) == 0 || errno != ESRCH) continue;
+    unlink(entry.path().c_str());
+  }
+}
+
 bool can_write_file(const std::string& path, std::string* error) {
   if (!is_replaceable(path, error)) return false;
   const std::string partial = partial_name(path);
-  const int probe = open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  const int probe = create_partial(partial);
   if (probe < 0) {
     *error = cannot_write(path);
     return false;
@@ -164,9 +237,13 @@ bool write_frame_png(const std::string& path, const uint32_t*, std::string* erro
 bool write_frame_png(const std::string& path, const uint32_t* pixels, std::string* error) {
   if (!is_replaceable(path, error)) return false;
   const std::string partial = partial_name(path);
-  FILE* file = std::fopen(partial.c_str(), "wb");
+  const int fd = create_partial(partial);
+  FILE* file = fd < 0 ? nullptr : fdopen(fd, "wb");
   if (!file) {
     *error = cannot_write(path);
+    if (fd < 0) return false;
+    close(fd);
+    std::remove(partial.c_str());
     return false;
   }
   std::vector<uint8_t> rgb;
@@ -215,33 +292,38 @@ std::vector<std::string> earlier_frames(const std::string& dir) {
 
 bool video_open(VideoSink* video, const std::string& path, int fps, int width, int height,
                 const std::string& music_path, std::string* error) {
-  if (std::system("ffmpeg -version >/dev/null 2>&1") != 0) {
-    *error = "the ffmpeg program was not found; install it (apt-get install ffmpeg) to capture video";
+  if (!is_replaceable(path, error)) return false;
+  const std::string partial = partial_name(path);
+  const int out = create_partial(partial);
+  if (out < 0) {
+    *error = cannot_write(path);
     return false;
   }
-  if (!can_write_file(path, error)) return false;
-  const std::string partial = partial_name(path);
-  std::string command =
-      "exec ffmpeg -loglevel error -y -f rawvideo -pix_fmt yuv420p -s 1600x900 -r " +
-      std::to_string(fps) + " -i -";
-  FILE* music = std::fopen(music_path.c_str(), "rb");
-  if (music) {
-    std::fclose(music);
-    command += " -i " + quoted(music_path) + " -c:a aac -b:a 192k";
-  } else {
-    std::fprintf(stderr, "demo-capture: %s not found; the video has no sound\n", music_path.c_str());
-  }
+  std::vector<std::string> args = {"ffmpeg", "-loglevel", "error", "-y", "-f", "rawvideo",
+                                   "-pix_fmt", "yuv420p", "-s", "1600x900",
+                                   "-r", std::to_string(fps), "-i", "pipe:0"};
+  WavFile music;
+  wav_open(music_path.c_str(), &music);
+  add_music(music, music_path, &args);
   // ultrafast at CRF 18 encodes about a third faster than veryfast and, on
   // the show, comes closer to a lossless encoding (PSNR 49 dB against 44 dB),
   // at about three times the file size.
-  command += " -c:v libx264 -preset ultrafast -crf 18";
+  for (const char* arg : {"-c:v", "libx264", "-preset", "ultrafast", "-crf", "18"}) args.push_back(arg);
   if (width != kFrameWidth || height != kFrameHeight) {
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    command += " -filter_threads " + std::to_string(cores) + " -vf scale=" +
-               std::to_string(width) + ":" + std::to_string(height);
+    args.insert(args.end(), {"-filter_threads", std::to_string(cores), "-vf",
+                             "scale=" + std::to_string(width) + ":" + std::to_string(height)});
   }
-  command += " -shortest -movflags +faststart " + quoted(partial);
-  if (!start_encoder(video, command, error)) return false;
+  // The video's frames decide its length: the music ends with them.
+  for (const char* arg : {"-shortest", "-movflags", "+faststart", "-f", "mp4", "/proc/self/fd/3"})
+    args.push_back(arg);
+  const bool started = start_encoder(video, args, out, music.fd, error);
+  close(out);
+  wav_close(&music);
+  if (!started) {
+    std::remove(partial.c_str());
+    return false;
+  }
   // A pipe that holds a whole frame, or failing that (above the system's
   // limit for a process that is not root) a megabyte rather than 64 KiB:
   // fewer switches between the two processes per frame.
@@ -274,23 +356,19 @@ bool video_close(VideoSink* video, std::string* error) {
   }
   stop_writer(video);
   sent = close(video->pipe) == 0 && sent;
-  int status = 0;
-  const bool encoded = waitpid(video->encoder, &status, 0) == video->encoder &&
-                       WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  const std::string partial = video->partial;
   video->pipe = -1;
-  video->encoder = 0;
-  video->partial.clear();
-  if (!sent || !encoded) {
-    std::remove(partial.c_str());
+  if (!sent || !encoder_succeeded(video)) {
     *error = "ffmpeg failed to write " + video->path;
     return false;
   }
+  const std::string partial = video->partial;
+  video->partial.clear();
   return put_in_place(partial, video->path, error);
 }
 
 void video_discard(VideoSink* video) {
-  if (video->encoder > 0) kill(video->encoder, SIGTERM);
+  // SIGKILL ends even a stopped ffmpeg at once; its file is removed anyway.
+  if (video->encoder > 0) kill(video->encoder, SIGKILL);
   stop_writer(video);
   if (video->pipe >= 0) close(video->pipe);
   if (video->encoder > 0) waitpid(video->encoder, nullptr, 0);

@@ -14,6 +14,11 @@
 // place only when complete, so a failed or interrupted run never touches an
 // earlier good file.
 
+// Removes the partial files that runs which have ended without cleaning up
+// (killed, or the machine stopped) left in a folder: this user's, named for a
+// process that no longer exists.
+void remove_stale_partials(const std::string& dir);
+
 // Learns early whether the file can be written, without touching it.
 bool can_write_file(const std::string& path, std::string* error);
 
