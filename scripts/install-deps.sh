@@ -6,12 +6,13 @@
 set -euo pipefail
 wanted=("$@")
 if [ "${1:-}" = "--web" ]; then
-  wanted=(emscripten chromium)
+  wanted=(emscripten chromium libhwy-dev)
 elif [ "${1:-}" = "--arm64" ]; then
-  wanted=(g++-aarch64-linux-gnu qemu-user)
+  wanted=(g++-aarch64-linux-gnu qemu-user libhwy-dev)
 elif [ ${#wanted[@]} -eq 0 ]; then
   wanted=(build-essential cmake ninja-build libsdl2-dev libgtest-dev libbenchmark-dev
-          libpng-dev zlib1g-dev libspng-dev libdeflate-dev ffmpeg clang xvfb xauth)
+          libpng-dev zlib1g-dev libspng-dev libdeflate-dev ffmpeg clang xvfb xauth
+          libhwy-dev)
 fi
 missing=()
 for pkg in "${wanted[@]}"; do

@@ -1,14 +1,13 @@
-// Whether the wide paths may run: x86-64 processors with 512-bit vector
-// instructions (AVX-512 F, BW and VL, which every such processor since 2017
-// has) draw some stages sixteen words at a time, chosen when the program
-// runs. Every other target keeps to the 16-byte vectors every build has, and
-// so do tests that hold the two to the same pixels.
+// The wide paths' vector types: x86-64 processors with 512-bit vector
+// instructions (the avx3 target, common/simd_target.h) draw some stages
+// sixteen words at a time. Every other target keeps to the 16-byte vectors
+// every build has.
 #pragma once
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define DEMO_WIDE_VECTORS 1
 // Marks a function that uses the 512-bit instructions; call it only when
-// wide_vectors() says so.
+// simd_wide() says so.
 #define WIDE_VECTORS __attribute__((target("avx512f,avx512bw,avx512vl")))
 
 #include <cstdint>
@@ -22,7 +21,3 @@ typedef int64_t HalfLongs __attribute__((vector_size(64)));
 typedef int32_t HalfInts __attribute__((vector_size(32)));
 #endif
 
-// True when the processor has the wide instructions and they are allowed.
-bool wide_vectors();
-// Tests switch the wide paths off and on again; the default is on.
-void wide_vectors_allow(bool allowed);

@@ -14,6 +14,7 @@
 
 #include "common/framebuffer.h"
 #include "common/vector_words.h"
+#include "common/simd_target.h"
 #include "common/wide_vectors.h"
 #include "raycast/wall_rows_wide.h"
 
@@ -172,7 +173,7 @@ void ragged_row(uint32_t* row_out, const BlockVectors& v, int row, RowFill above
 }
 
 void fill_rows(uint32_t* out, size_t stride, int first, int end, uint32_t colour) {
-  if (wide_vectors()) return fill_rows_wide(out, stride, first, end, colour);
+  if (simd_wide()) return fill_rows_wide(out, stride, first, end, colour);
   for (int row = first; row < end; ++row)
     for (int g = 0; g < kGroups; ++g)
       store_row(out + row * stride + g * kLanes, splat(int32_t(colour)));
@@ -199,7 +200,7 @@ void block_rows(uint32_t* out, size_t stride, const BlockLane (&lanes)[kBlockCol
   int row = min_top;
   for (; row < max_top; ++row) ragged_row<kDark, kClamp>(out + row * stride, v, row, above, below);
   if (walls_everywhere) {
-    if (wide_vectors())
+    if (simd_wide())
       draw_wall_rows_wide(out, stride, lanes, row, min_bottom);
     else if (stretched)
       wall_rows<kDark, kClamp, true>(out, stride, v, row, min_bottom);

@@ -17,6 +17,7 @@
 #include <cstring>
 
 #include "common/vector_words.h"
+#include "common/simd_target.h"
 #include "common/wide_vectors.h"
 #include "raycast/pattern_tables.h"
 
@@ -430,21 +431,21 @@ void sine_block(uint32_t* out, size_t stride, const BlockSpans& spans, const Pat
 #ifdef DEMO_WIDE_VECTORS
 bool ripple_rows_wide(uint32_t* out, size_t stride, const BlockSpans& spans, int shift,
                       uint32_t key) {
-  if (!wide_vectors()) return false;
+  if (!simd_wide()) return false;
   wide_floor_rows<false>(out, stride, spans, shift, key, 0);
   return true;
 }
 
 bool banded_rows_wide(uint32_t* out, size_t stride, const BlockSpans& spans, uint32_t mask,
                       uint32_t row_mask) {
-  if (!wide_vectors()) return false;
+  if (!simd_wide()) return false;
   wide_floor_rows<true>(out, stride, spans, 0, mask, row_mask);
   return true;
 }
 
 bool tangent_sky_wide(uint32_t* out, size_t stride, const BlockSpans& spans,
                       const PatternFrame& frame, uint32_t flip, uint32_t keep) {
-  if (!wide_vectors()) return false;
+  if (!simd_wide()) return false;
   for (int c = 0; c < kBlockColumns; ++c)
     tangent_column_wide(out + c, stride, spans.first_column + c, spans.first[c],
                         std::min(spans.end[c], kSkyRows), frame, flip, keep);
@@ -465,7 +466,7 @@ void sine_wave_rows(uint32_t* out, size_t stride, const BlockSpans& spans,
                     const PatternFrame& frame, const uint32_t* keys) {
   RowKinds rows = row_kinds(spans);
 #ifdef DEMO_WIDE_VECTORS
-  if (frame.sine_arguments_small && wide_vectors()) {
+  if (frame.sine_arguments_small && simd_wide()) {
     wide_sine_rows<true>(out, stride, spans, frame, keys, rows.head_first, rows.head_end);
     wide_sine_rows<false>(out, stride, spans, frame, keys, rows.whole_first, rows.whole_end);
     wide_sine_rows<true>(out, stride, spans, frame, keys, rows.tail_first, rows.tail_end);

@@ -1,5 +1,6 @@
 // The command line of demo: no option is the plain show; the others choose a
-// window, a starting moment, looping and silence. A refusal names what was
+// window, a starting moment, looping, silence, the drawing threads and the
+// vector instructions. A refusal names what was
 // wrong and shows the usage.
 #include <cerrno>
 #include <cstdio>
@@ -9,11 +10,12 @@
 
 #include "common/framebuffer.h"
 #include "common/plain_number.h"
+#include "common/simd_target.h"
 #include "shell/shell.h"
 
 namespace {
 
-const char kVersion[] = "JUBRA demo 1.1\n";
+const char kVersion[] = "JUBRA demo 1.1";
 
 constexpr int kLargestWindowSide = 16384;
 constexpr double kShowSeconds = kShowMs / 1000;
@@ -27,6 +29,8 @@ int print_usage(FILE* out) {
                       "  --loop            start again after the end\n"
                       "  --mute            no music\n"
                       "  --threads N       threads that draw each frame (1 to %d; default one per core)\n"
+                      "  --simd NAME       the vector instructions that draw (default the best the\n"
+                      "                    processor runs; also DEMO_SIMD); --simd list names them\n"
                       "  --help            this text\n"
                       "  --version         the program's version\n"
                       "keys: Space pause, Left/Right 5 s back/forward, Home restart,\n"
@@ -90,10 +94,23 @@ bool answer(bool written, int* exit_status) {
   return false;
 }
 
+// The targets the processor runs, one a line, best first.
+int print_simd_targets() {
+  const char* names[kMostSimdTargets];
+  int count = simd_targets_available(names);
+  int written = 0;
+  for (int k = 0; k < count && written >= 0; ++k) written = std::printf("%s\n", names[k]);
+  return written;
+}
+
 }  // namespace
 
 bool parse_show_options(int argc, char** argv, ShowOptions* options, int* exit_status) {
   *exit_status = 0;
+  if (!simd_choose_from_environment()) {
+    *exit_status = 2;
+    return false;
+  }
   char wanted[96];
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
@@ -118,6 +135,12 @@ bool parse_show_options(int argc, char** argv, ShowOptions* options, int* exit_s
       std::snprintf(wanted, sizeof wanted, "--threads takes a whole number from 1 to %d, not",
                     kMostThreads);
       if (!read_threads(next, options)) return refuse(wanted, next, exit_status);
+    } else if (std::strcmp(arg, "--simd") == 0) {
+      if (!next) return refuse("--simd needs a target's name or list", nullptr, exit_status);
+      ++i;
+      if (std::strcmp(next, "list") == 0) return answer(print_simd_targets() >= 0, exit_status);
+      if (!simd_choose(next))
+        return refuse("--simd takes a target that --simd list names, not", next, exit_status);
     } else if (std::strcmp(arg, "--loop") == 0) {
       options->loop = true;
     } else if (std::strcmp(arg, "--mute") == 0) {
@@ -125,7 +148,8 @@ bool parse_show_options(int argc, char** argv, ShowOptions* options, int* exit_s
     } else if (std::strcmp(arg, "--help") == 0) {
       return answer(print_usage(stdout) >= 0, exit_status);
     } else if (std::strcmp(arg, "--version") == 0) {
-      return answer(std::fputs(kVersion, stdout) >= 0, exit_status);
+      return answer(std::printf("%s (vector target %s)\n", kVersion, simd_target_name()) >= 0,
+                    exit_status);
     } else {
       return refuse("unknown option", arg, exit_status);
     }

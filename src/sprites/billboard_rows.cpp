@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "common/vector_words.h"
+#include "common/simd_target.h"
 #include "common/wide_vectors.h"
 
 #ifdef DEMO_WIDE_VECTORS
@@ -112,7 +113,7 @@ void select_tint_and_plan(uint32_t* words, uint32_t* select, const uint32_t* tin
                           const uint32_t* shown, uint32_t key, int32_t first, int32_t end,
                           RowStores& plan) {
 #ifdef DEMO_WIDE_VECTORS
-  plan.wide = wide_vectors();
+  plan.wide = simd_wide();
   if (plan.wide) {
     select_and_tint_wide(words, select, tint, shown, key, first, end);
     plan.count = 1;

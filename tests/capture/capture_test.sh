@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Whole-show captures with demo-capture at 2 frames a second of show time:
 # two runs give identical frame hashes and identical PNG bytes, runs on 1 and
-# 3 threads give the same frames as one thread per core, and one frame
+# 3 threads and with every vector target give the same frames as one thread
+# per core with the best target, and one frame
 # of every window (intro words, both fly-throughs, the black gaps, each scene)
 # matches its golden hash; the video carries the frames' pictures.
 #
@@ -59,6 +60,24 @@ for threads in 1 3; do
   fi
 done
 
+# Nor on the vector instructions: the whole show with each other target the
+# processor runs (chosen by --simd, and by DEMO_SIMD for the last) equals
+# the best one's.
+targets=$("$capture" --simd list)
+last=$(echo "$targets" | tail -n 1)
+for target in $(echo "$targets" | tail -n +2); do
+  if [ "$target" = "$last" ]; then
+    DEMO_SIMD="$target" "$capture" --data "$data" --fps 2 --hashes --quiet 2>/dev/null
+  else
+    "$capture" --data "$data" --fps 2 --hashes --quiet --simd "$target" 2>/dev/null
+  fi | grep '^frame ' > "$work/target.txt" || true
+  first=$(diff "$work/hashes1.txt" "$work/target.txt" | grep -m1 '^[<>] frame' || true)
+  if [ -n "$first" ] || [ ! -s "$work/target.txt" ]; then
+    echo "whole show with vector target $target differs, first at: ${first:-no frames}"
+    status=1
+  fi
+done
+
 "$capture" --data "$data" --fps 5 --frame "$work/a.png" --at-t 205 --quiet >/dev/null 2>&1
 "$capture" --data "$data" --fps 5 --frame "$work/b.png" --at-t 205 --quiet >/dev/null 2>&1
 if ! cmp -s "$work/a.png" "$work/b.png"; then
@@ -96,6 +115,8 @@ expect_refusal "cannot write $work/none/f.png" "$capture" --data "$data" --frame
 expect_refusal "cannot write frames into the folder" "$capture" --data "$data" --frames "$work/none"
 expect_refusal "the ffmpeg program was not found" env PATH=/nonexistent "$capture" --data "$data" --video "$work/v.mp4"
 expect_refusal "cannot enter the data folder" "$capture" --data "$work/none"
+expect_refusal "not 'none'" "$capture" --data "$data" --simd none
+expect_refusal "DEMO_SIMD names no vector target" env DEMO_SIMD=none "$capture" --data "$data"
 
 frames_run=$(wc -l < "$work/hashes1.txt")
 [ "$status" -eq 0 ] && echo "capture: $frames_run frames, golden frames and repeat runs agree"

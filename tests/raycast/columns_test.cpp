@@ -12,7 +12,7 @@
 #include "common/framebuffer.h"
 #include "common/image_table.h"
 #include "common/numeric.h"
-#include "common/wide_vectors.h"
+#include "common/simd_target.h"
 #include "common/workers.h"
 #include "platform/clock.h"
 #include "png/image.h"
@@ -268,7 +268,7 @@ TEST_F(Columns, SceneTwoSlidesHorizontalFacesWithTheClock) {
 // Walls in every column, of every height from a sliver to past the frame
 // (the eye on the face of some), sliding out of the picture on both sides,
 // with some columns short of a picture, some on a second picture and some
-// darkened: the blocks' fast paths, wide and portable, against the plain
+// darkened: the blocks' fast paths, with every vector target, against the plain
 // per-pixel rule, in scene 2 (solid fills) and scene 1 (dark walls).
 TEST_F(Columns, WallsInEveryColumnEqualThePlainRule) {
   constexpr uint32_t kSecondTint = 0x00300000u;
@@ -310,8 +310,10 @@ TEST_F(Columns, WallsInEveryColumnEqualThePlainRule) {
       }
     }
   };
-  for (bool wide : {true, false}) {
-    wide_vectors_allow(wide);
+  EveryVectorTarget targets;
+  for (const char* target : targets.names) {
+    SCOPED_TRACE(target);
+    simd_choose(target);
     frame.pixels.assign(kFramePixelCount, kFrameClearColour);
     clock_use_virtual(65000);
     draw_columns_scene2();
@@ -321,7 +323,6 @@ TEST_F(Columns, WallsInEveryColumnEqualThePlainRule) {
     draw_columns_scene1();
     expect_plain_walls(30000, true, 2);
   }
-  wide_vectors_allow(true);
 }
 
 TEST_F(Columns, SceneThreeTextureColumnsByTime) {
@@ -437,7 +438,7 @@ struct PatternCase {
 // that vary from column to column the way walls cut them (and floors that
 // stop short of the last row, each of the four rows of a band). The sine
 // patterns also at a negative clock, whose divisors pass through 0 and give
-// arguments beyond the fast sine's limit, and with the wide paths off.
+// arguments beyond the fast sine's limit; with every vector target.
 TEST(Patterns, EqualTheirFormulasPixelForPixel) {
   const PatternCase cases[] = {
       {"ripple floor", fill_ripple_floor, direct::ripple_floor, false, {0}},
@@ -453,11 +454,12 @@ TEST(Patterns, EqualTheirFormulasPixelForPixel) {
        {112.004f, 114.4f, 116.996f}},
   };
   std::vector<uint32_t> fast(kFramePixelCount), expected(kFramePixelCount);
-  for (bool wide : {true, false})
+  EveryVectorTarget targets;
+  for (const char* target : targets.names)
     for (const PatternCase& c : cases)
       for (float r : c.r)
         for (bool varied : {false, true}) {
-          wide_vectors_allow(wide);
+          simd_choose(target);
           PatternFrame frame = pattern_frame(r);
           fast.assign(kFramePixelCount, kFrameClearColour);
           expected.assign(kFramePixelCount, kFrameClearColour);
@@ -476,11 +478,10 @@ TEST(Patterns, EqualTheirFormulasPixelForPixel) {
           while (mismatch < kFramePixelCount && fast[mismatch] == expected[mismatch]) ++mismatch;
           ASSERT_EQ(mismatch, kFramePixelCount)
               << c.name << " at r = " << r << (varied ? ", varied rows" : "")
-              << (wide ? "" : ", wide paths off") << ": pixel ("
+              << ", " << target << ": pixel ("
               << mismatch % kFrameWidth << ", " << mismatch / kFrameWidth << ") is " << std::hex
               << fast[mismatch] << ", formula gives " << expected[mismatch];
         }
-  wide_vectors_allow(true);
 }
 
 // The fast sine reads most values by cell: every float of 80 turns at the
@@ -499,7 +500,7 @@ TEST(Patterns, FastSineEqualsTheLibrary) {
 }
 
 // The sine rows of the frame's last block with every float divisor from 1
-// to 1.0625, wide and not: each lane's argument sweeps its share of the far
+// to 1.0625, with every vector target: each lane's argument sweeps its share of the far
 // end (-7994 .. -7450), where the wide path reduces by pi the most.
 TEST(Patterns, SineRowsEqualTheLibraryOverEveryDivisor) {
   BlockSpans spans;
@@ -508,8 +509,9 @@ TEST(Patterns, SineRowsEqualTheLibraryOverEveryDivisor) {
   std::fill(spans.end, spans.end + kBlockColumns, kFrameHeight);
   const std::vector<uint32_t> keys(kFrameHeight, 0);
   std::vector<uint32_t> rows(kBlockColumns * kFrameHeight);
-  for (bool wide : {true, false}) {
-    wide_vectors_allow(wide);
+  EveryVectorTarget targets;
+  for (const char* target : targets.names) {
+    simd_choose(target);
     PatternFrame frame = pattern_frame(0);
     for (float d = 1.0f; d < 1.0625f;) {
       for (float& depth : frame.sine_depth) {
@@ -522,10 +524,9 @@ TEST(Patterns, SineRowsEqualTheLibraryOverEveryDivisor) {
           ASSERT_EQ(rows[size_t(row * kBlockColumns + c)],
                     direct::sine(frame.sine_depth[row], row, spans.first_column + c))
               << "divisor " << frame.sine_depth[row] << ", column " << c
-              << (wide ? "" : ", wide paths off");
+              << ", " << target;
     }
   }
-  wide_vectors_allow(true);
 }
 
 }  // namespace
@@ -533,7 +534,7 @@ TEST(Patterns, SineRowsEqualTheLibraryOverEveryDivisor) {
 namespace {
 
 // The rays and every column renderer give the same frame on one thread and
-// on three, and without the wide paths, with the clock advancing on every
+// on three, and with every vector target, with the clock advancing on every
 // reading so that the per-column readings of intro 2 and scenes 2 and 3 show
 // their order.
 TEST(ColumnThreads, FramesAndReadingsDoNotDependOnTheThreadCountOrVectorWidth) {
@@ -553,13 +554,16 @@ TEST(ColumnThreads, FramesAndReadingsDoNotDependOnTheThreadCountOrVectorWidth) {
       {draw_columns_scene3, 90000, 1305, 366, 1.5707964f},
       {draw_columns_scene4, 116000, 147, 1015.7f, kFacingRowZero},
   };
+  // the best target on one thread and on three, then each other one on one
+  EveryVectorTarget targets;
+  const size_t drawings = targets.names.size() + 1;
   for (const Run& run : runs) {
-    std::vector<uint32_t> frames[3];
-    std::vector<ColumnHit> hits[3];
-    uint32_t readings[3];
-    for (int k = 0; k < 3; ++k) {
+    std::vector<std::vector<uint32_t>> frames(drawings);
+    std::vector<std::vector<ColumnHit>> hits(drawings);
+    std::vector<uint32_t> readings(drawings);
+    for (size_t k = 0; k < drawings; ++k) {
       workers_set_threads(k == 1 ? 3 : 1);
-      wide_vectors_allow(k != 2);
+      simd_choose(targets.names[k < 2 ? 0 : k - 1]);
       camera_reset();
       camera_record().x = run.x;
       camera_record().y = run.y;
@@ -580,10 +584,9 @@ TEST(ColumnThreads, FramesAndReadingsDoNotDependOnTheThreadCountOrVectorWidth) {
           << run.ms << ", column " << i;
     }
     EXPECT_EQ(readings[0], readings[1]) << run.ms;
-    EXPECT_TRUE(frames[0] == frames[1]) << run.ms;
-    EXPECT_TRUE(frames[0] == frames[2]) << run.ms;
+    for (size_t k = 1; k < drawings; ++k)
+      EXPECT_TRUE(frames[0] == frames[k]) << run.ms << ", " << targets.names[k < 2 ? 0 : k - 1];
   }
-  wide_vectors_allow(true);
   workers_set_threads(0);
   clock_use_real();
   camera_reset();

@@ -15,7 +15,7 @@
 #include "common/image_table.h"
 #include "common/numeric.h"
 #include "common/timeline.h"
-#include "common/wide_vectors.h"
+#include "common/simd_target.h"
 #include "common/workers.h"
 #include "platform/clock.h"
 #include "png/image.h"
@@ -478,6 +478,7 @@ void draw_by_the_rule(const Sprite& s, bool stretched, float t, const Image& pic
 // the renderers leave the frame the plain rule leaves.
 TEST_F(Sprites, RowWiseDrawingMatchesThePlainRule) {
   std::mt19937 random(13);
+  EveryVectorTarget targets;
   int drawn_rounds = 0;
   for (int round = 0; round < 150; ++round) {
     uint32_t w = 1 + random() % 24, h = 1 + random() % 24;
@@ -502,18 +503,17 @@ TEST_F(Sprites, RowWiseDrawingMatchesThePlainRule) {
     Sprite visible[kSpriteCount];
     if (collect_visible_sprites(visible) == 1)
       draw_by_the_rule(visible[0], stretched, scene_clock(ms), pictures[4].image, expected);
-    for (bool wide : {true, false}) {
-      wide_vectors_allow(wide);
+    for (const char* target : targets.names) {
+      simd_choose(target);
       fb.pixels.assign(kFramePixelCount, kUnwritten);
       stretched ? draw_sprites_scene2() : draw_sprites_scene4();
       size_t differ = 0;
       for (size_t i = 0; i < expected.size(); ++i) differ += expected[i] != fb.pixels[i];
       EXPECT_EQ(differ, 0u) << "round " << round << ", " << w << "x" << h << " at " << distance
-                            << (wide ? ", wide" : "");
+                            << ", " << target;
     }
     drawn_rounds += count_written() > 0;
   }
-  wide_vectors_allow(true);
   EXPECT_GT(drawn_rounds, 75);
 }
 

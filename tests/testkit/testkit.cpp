@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "common/framebuffer.h"
+#include "common/simd_target.h"
 
 ScopedFramebuffer::ScopedFramebuffer() : pixels(kFramePixelCount, kFrameClearColour) {
   frame_pixels = pixels.data();
@@ -172,3 +173,10 @@ void save_frame_png(const std::string& path, const uint32_t* frame) {
   rgb.compression_level = 3;
   write_file(path, encode_png(kFrameWidth, kFrameHeight, rows, rgb));
 }
+
+EveryVectorTarget::EveryVectorTarget() {
+  const char* available[kMostSimdTargets];
+  names.assign(available, available + simd_targets_available(available));
+}
+
+EveryVectorTarget::~EveryVectorTarget() { simd_choose(names[0]); }

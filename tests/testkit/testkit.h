@@ -59,3 +59,11 @@ void write_file(const std::string& path, const std::vector<uint8_t>& bytes);
 
 // Writes the 1600 x 900 frame as an opaque RGB PNG, for looking at a frame.
 void save_frame_png(const std::string& path, const uint32_t* frame);
+
+// Every vector target the processor runs, best first, for tests that draw
+// with each in turn; the best is in use again when this goes.
+struct EveryVectorTarget {
+  EveryVectorTarget();
+  ~EveryVectorTarget();
+  std::vector<const char*> names;
+};

@@ -18,6 +18,7 @@
 
 #include "common/framebuffer.h"
 #include "common/plain_number.h"
+#include "common/simd_target.h"
 #include "common/timeline.h"
 #include "common/workers.h"
 #include "outputs.h"
@@ -46,6 +47,9 @@ const char kUsage[] =
     "  --until-seconds S   stop after S seconds of show time (default: the show's end)\n"
     "  --quiet             no progress bar\n"
     "  --threads N         threads that draw each frame (default: one per core)\n"
+    "  --simd NAME         the vector instructions that draw (default: the best the\n"
+    "                      processor runs; also the DEMO_SIMD environment variable);\n"
+    "                      --simd list prints those it runs, best first\n"
     "With no output option the show is rendered and only timed. Numbers are plain\n"
     "decimals. A file output appears only when complete; an earlier file of that\n"
     "name stays as it was when the run fails or is interrupted.\n";
@@ -136,7 +140,24 @@ std::string absolute(const std::string& path) {
   return std::string(cwd) + "/" + path;
 }
 
+// A target by name, or the list of those the processor runs.
+void choose_simd(const char* name) {
+  const char* names[kMostSimdTargets];
+  int count = simd_targets_available(names);
+  if (std::strcmp(name, "list") == 0) {
+    for (int k = 0; k < count; ++k) std::printf("%s\n", names[k]);
+    check_written(stdout, "standard output");
+    std::exit(0);
+  }
+  if (simd_choose(name)) return;
+  std::string available;
+  for (int k = 0; k < count; ++k) available += std::string(k ? ", " : "") + names[k];
+  refuse(std::string("--simd takes one of the targets this processor runs (") + available +
+      ") or list, not '" + name + "'");
+}
+
 Options parse_options(int argc, char** argv) {
+  if (!simd_choose_from_environment()) std::exit(2);
   Options o;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -172,6 +193,7 @@ Options parse_options(int argc, char** argv) {
         refuse("--threads takes a whole number from 1 to 256");
       o.threads = int(threads);
     }
+    else if (arg == "--simd") choose_simd(value());
     else if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
       check_written(stdout, "standard output");
@@ -251,7 +273,8 @@ double median(std::vector<double> values) {
 }
 
 void print_report(FILE* out, double wall, double show_seconds) {
-  std::fprintf(out, "\n%-8s %7s %7s %8s %10s %8s   %s\n", "window", "threads", "frames", "min ms",
+  std::fprintf(out, "\nvector target %s\n", simd_target_name());
+  std::fprintf(out, "%-8s %7s %7s %8s %10s %8s   %s\n", "window", "threads", "frames", "min ms",
                "median ms", "max ms", "slowest frame at t");
   FrameTime slowest_all = {0, 0};
   int total = 0;
