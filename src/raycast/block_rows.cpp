@@ -4,9 +4,8 @@
 // been shown to keep in range, and every lane works out a row its wall
 // really shows. Rows where every column shows the same kind of pixel (above
 // every wall top, inside every wall, below every wall bottom) take the short
-// paths (the rows inside every wall sixteen lanes at a time where the
-// processor allows: wall_rows_wide); only the ragged rows between mix the
-// kinds lane by lane.
+// paths, a vector of the processor's width at a time (wall_rows); only the
+// ragged rows between mix the kinds lane by lane.
 #include "raycast/block_rows.h"
 
 #include <algorithm>
@@ -14,9 +13,7 @@
 
 #include "common/framebuffer.h"
 #include "common/vector_words.h"
-#include "common/simd_target.h"
-#include "common/wide_vectors.h"
-#include "raycast/wall_rows_wide.h"
+#include "raycast/wall_rows.h"
 
 namespace {
 
@@ -24,8 +21,6 @@ typedef int32_t Ints __attribute__((vector_size(16)));
 typedef float Reals __attribute__((vector_size(16)));
 constexpr int kLanes = 4;
 constexpr int kGroups = kBlockColumns / kLanes;
-// Screen rows per picture row from which the wall rows look for repeats.
-constexpr float kStretched = 4.0f;
 
 inline Ints splat(int32_t v) { return Ints{v, v, v, v}; }
 inline Ints select(Ints mask, Ints yes, Ints no) { return (yes & mask) | (no & ~mask); }
@@ -118,32 +113,6 @@ inline Ints wall_words(const BlockVectors& v, int g, const int32_t* index) {
   return words;
 }
 
-// Rows first .. end - 1, inside every lane's wall. With kReuse, a group of
-// lanes whose picture rows are those of the row above (a picture row
-// stretched over several screen rows) stores the words it read there again.
-// Where picture rows change every few screen rows, the test's branch goes
-// either way and costs more than it saves, so every row reads (measured on
-// the show's walls: the break-even lies near 4 screen rows a picture row).
-template <bool kDark, bool kClamp, bool kReuse>
-void wall_rows(uint32_t* out, size_t stride, const BlockVectors& v, int first, int end) {
-  Ints words[kGroups] = {};
-  Ints read_rows[kGroups];  // every lane differs from the first row's, which reads
-  for (int g = 0; g < kGroups; ++g) read_rows[g] = ~texture_rows(v, g, splat(first));
-  for (int row = first; row < end; ++row) {
-    uint32_t* row_out = out + row * stride;
-    for (int g = 0; g < kGroups; ++g) {
-      Ints rows = texture_rows(v, g, splat(row));
-      if (!kReuse || any_lane(rows != read_rows[g])) {
-        int32_t index[kLanes];
-        picture_indices<kClamp>(v, g, rows, index);
-        words[g] = wall_words<kDark>(v, g, index);
-        read_rows[g] = rows;
-      }
-      store_row(row_out + g * kLanes, words[g]);
-    }
-  }
-}
-
 // A row that mixes the kinds: each lane takes its fill above, its wall or its
 // fill below, or keeps its pixel where that is not drawn here. The wall's
 // indices are worked out for the wall row nearest to the row.
@@ -172,27 +141,18 @@ void ragged_row(uint32_t* row_out, const BlockVectors& v, int row, RowFill above
   }
 }
 
-void fill_rows(uint32_t* out, size_t stride, int first, int end, uint32_t colour) {
-  if (simd_wide()) return fill_rows_wide(out, stride, first, end, colour);
-  for (int row = first; row < end; ++row)
-    for (int g = 0; g < kGroups; ++g)
-      store_row(out + row * stride + g * kLanes, splat(int32_t(colour)));
-}
-
 template <bool kDark, bool kClamp>
 void block_rows(uint32_t* out, size_t stride, const BlockLane (&lanes)[kBlockColumns],
                 RowFill above, RowFill below) {
   BlockVectors v = block_vectors(lanes);
   int min_top = kFrameHeight, max_top = 0, min_bottom = kFrameHeight, max_bottom = 0;
   bool walls_everywhere = true;
-  bool stretched = true;  // every picture row covers at least kStretched screen rows
   for (const BlockLane& l : lanes) {
     min_top = std::min(min_top, l.top);
     max_top = std::max(max_top, l.top);
     min_bottom = std::min(min_bottom, l.bottom);
     max_bottom = std::max(max_bottom, l.bottom);
     walls_everywhere = walls_everywhere && l.wall;
-    stretched = stretched && !(l.wall && l.scale > 1.0f / kStretched);
   }
   bool any_wall = std::any_of(lanes, lanes + kBlockColumns,
                               [](const BlockLane& l) { return l.wall && l.top < l.bottom; });
@@ -200,12 +160,7 @@ void block_rows(uint32_t* out, size_t stride, const BlockLane (&lanes)[kBlockCol
   int row = min_top;
   for (; row < max_top; ++row) ragged_row<kDark, kClamp>(out + row * stride, v, row, above, below);
   if (walls_everywhere) {
-    if (simd_wide())
-      draw_wall_rows_wide(out, stride, lanes, row, min_bottom);
-    else if (stretched)
-      wall_rows<kDark, kClamp, true>(out, stride, v, row, min_bottom);
-    else
-      wall_rows<kDark, kClamp, false>(out, stride, v, row, min_bottom);
+    draw_wall_rows(out, stride, lanes, row, min_bottom);
     row = std::max(row, min_bottom);
   }
   for (; row < min_bottom; ++row)

@@ -1,0 +1,224 @@
+// The rows inside every wall of a block, and its solid fills, written once
+// for every vector width (Highway, built for each target). Reading the
+// picture word by word is what costs here, so a block whose rows show fewer
+// picture rows than it has screen rows reads each picture row once, for all
+// 16 columns, into a table; each screen row then takes its words from the
+// few table rows its columns are on, and a row whose picture rows all repeat
+// the row above stores the same words again.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "raycast/wall_rows.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/highway.h>
+
+#include <cstring>
+
+#include "raycast/wall_rows.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace wall_kernels {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+// A block's 16 columns as kVectors vectors of as many 32-bit lanes as the
+// target has, up to 16.
+using Ints = hn::CappedTag<int32_t, kBlockColumns>;
+using Reals = hn::Rebind<float, Ints>;
+using IntVector = hn::Vec<Ints>;
+constexpr size_t kLanes = hn::MaxLanes(Ints());
+constexpr size_t kVectors = kBlockColumns / kLanes;
+
+// Picture rows a block may read into its table (the show's pictures have at
+// most 128), and how many rows above a screen row's lowest picture row its
+// other columns may be and still take their words from the table.
+constexpr int kTableRows = 256;
+constexpr int kReach = 3;
+
+// The block's lanes side by side, loaded a vector at a time.
+struct WallBlock {
+  alignas(64) float half[kBlockColumns];
+  alignas(64) float scale[kBlockColumns];
+  alignas(64) int32_t column[kBlockColumns];
+  alignas(64) int32_t width[kBlockColumns];
+  alignas(64) int32_t last[kBlockColumns];  // the last word of each lane's pixel buffer
+  alignas(64) int32_t dark[kBlockColumns];  // all ones where darkened
+  const uint8_t* pixels[kBlockColumns];
+  const int32_t* shared;  // the one pixel buffer of every lane, or null
+};
+
+void wall_block(const BlockLane* lanes, WallBlock& b) {
+  b.shared = reinterpret_cast<const int32_t*>(lanes[0].pixels);
+  for (int c = 0; c < kBlockColumns; ++c) {
+    const BlockLane& l = lanes[c];
+    b.half[c] = l.half;
+    b.scale[c] = l.scale;
+    b.column[c] = l.column;
+    b.width[c] = l.width;
+    b.last[c] = l.last;
+    b.dark[c] = l.dark ? -1 : 0;
+    b.pixels[c] = l.pixels;
+    if (reinterpret_cast<const int32_t*>(l.pixels) != b.shared) b.shared = nullptr;
+  }
+}
+
+// The picture rows of vector v's walls on screen row `row`, converted as
+// the column pipeline converts them; the caller has kept both conversions
+// in the 32-bit range, where Highway's conversion truncates as to_int32 does.
+HWY_INLINE IntVector texture_rows(const WallBlock& b, size_t v, int row) {
+  const Reals reals;
+  const Ints ints;
+  auto from_top = hn::Sub(hn::Add(hn::Set(reals, float(row)), hn::Load(reals, b.half + v * kLanes)),
+                          hn::Set(reals, kCentreRow));
+  auto offset = hn::ConvertTo(reals, hn::ConvertTo(ints, from_top));
+  return hn::ConvertTo(ints, hn::Mul(offset, hn::Load(reals, b.scale + v * kLanes)));
+}
+
+// Vector v's words on its picture rows, clamped into each lane's pixel
+// buffer (table rows outside a lane's own may wrap) and darkened where asked.
+HWY_INLINE IntVector picture_words(const WallBlock& b, size_t v, IntVector texture_row) {
+  const Ints ints;
+  const hn::RebindToUnsigned<Ints> words_tag;
+  auto column = hn::BitCast(words_tag, hn::Load(ints, b.column + v * kLanes));
+  auto width = hn::BitCast(words_tag, hn::Load(ints, b.width + v * kLanes));
+  auto index =
+      hn::BitCast(ints, hn::Add(column, hn::Mul(width, hn::BitCast(words_tag, texture_row))));
+  index = hn::Min(hn::Max(index, hn::Zero(ints)), hn::Load(ints, b.last + v * kLanes));
+  IntVector words;
+  if (b.shared) {
+    words = hn::GatherIndex(ints, b.shared, index);
+  } else {
+    alignas(64) int32_t at[kLanes], read[kLanes];
+    hn::Store(index, ints, at);
+    for (size_t lane = 0; lane < kLanes; ++lane)
+      std::memcpy(&read[lane], b.pixels[v * kLanes + lane] + size_t(at[lane]) * 4, 4);
+    words = hn::Load(ints, read);
+  }
+  auto darkened = hn::Or(hn::And(words, hn::Set(ints, int32_t(0xFF000000u))),
+                         hn::And(hn::ShiftRight<1>(words), hn::Set(ints, 0x007F7F7F)));
+  return hn::IfThenElse(hn::MaskFromVec(hn::Load(ints, b.dark + v * kLanes)), darkened, words);
+}
+
+// The lowest (kLowest) or highest lane of the block's vectors.
+template <bool kLowest>
+HWY_INLINE int32_t extreme_lane(const IntVector (&rows)[kVectors]) {
+  const Ints ints;
+  IntVector e = rows[0];
+  for (size_t v = 1; v < kVectors; ++v) e = kLowest ? hn::Min(e, rows[v]) : hn::Max(e, rows[v]);
+  return hn::GetLane(kLowest ? hn::MinOfLanes(ints, e) : hn::MaxOfLanes(ints, e));
+}
+
+template <bool kLowest>
+HWY_INLINE int32_t extreme_row(const WallBlock& b, int row) {
+  IntVector rows[kVectors];
+  for (size_t v = 0; v < kVectors; ++v) rows[v] = texture_rows(b, v, row);
+  return extreme_lane<kLowest>(rows);
+}
+
+HWY_INLINE void store_row(uint32_t* out, const IntVector (&words)[kVectors]) {
+  const Ints ints;
+  for (size_t v = 0; v < kVectors; ++v)
+    hn::StoreU(words[v], ints, reinterpret_cast<int32_t*>(out) + v * kLanes);
+}
+
+void rows_by_gather(uint32_t* out, size_t stride, const WallBlock& b, int first, int end) {
+  for (int row = first; row < end; ++row) {
+    IntVector words[kVectors];
+    for (size_t v = 0; v < kVectors; ++v) words[v] = picture_words(b, v, texture_rows(b, v, row));
+    store_row(out + row * stride, words);
+  }
+}
+
+// One row's words from the table, whose first row is picture row lowest;
+// read from the picture where the row's columns lie further apart than the
+// table's reach.
+HWY_INLINE void table_words(const WallBlock& b, const int32_t* table, int lowest,
+                            const IntVector (&texture_row)[kVectors], IntVector (&words)[kVectors]) {
+  const Ints ints;
+  int row_lowest = extreme_lane<true>(texture_row);
+  IntVector above[kVectors];
+  bool within = true;
+  for (size_t v = 0; v < kVectors; ++v) {
+    above[v] = hn::Sub(texture_row[v], hn::Set(ints, row_lowest));
+    within = within && hn::AllFalse(ints, hn::Gt(above[v], hn::Set(ints, kReach)));
+  }
+  if (!within) {
+    for (size_t v = 0; v < kVectors; ++v) words[v] = picture_words(b, v, texture_row[v]);
+    return;
+  }
+  const int32_t* from = table + (row_lowest - lowest) * kBlockColumns;
+  for (size_t v = 0; v < kVectors; ++v) {
+    words[v] = hn::Load(ints, from + v * kLanes);
+    for (int k = 1; k <= kReach; ++k)
+      words[v] = hn::IfThenElse(hn::Eq(above[v], hn::Set(ints, k)),
+                                hn::Load(ints, from + k * kBlockColumns + v * kLanes), words[v]);
+  }
+}
+
+// Picture rows only grow down a wall, so the block's lie between the first
+// row's lowest and the last row's highest. A near wall shows each picture
+// row on several screen rows: most rows repeat the row above.
+void rows_by_table(uint32_t* out, size_t stride, const WallBlock& b, int first, int end,
+                   int lowest, int rows) {
+  const Ints ints;
+  alignas(64) int32_t table[(kTableRows + kReach) * kBlockColumns];
+  for (int t = 0; t < rows; ++t)
+    for (size_t v = 0; v < kVectors; ++v)
+      hn::Store(picture_words(b, v, hn::Set(ints, lowest + t)), ints,
+                table + t * kBlockColumns + v * kLanes);
+  IntVector shown[kVectors], words[kVectors];
+  for (size_t v = 0; v < kVectors; ++v) {
+    shown[v] = hn::Set(ints, -1);
+    words[v] = hn::Zero(ints);
+  }
+  for (int row = first; row < end; ++row) {
+    IntVector texture_row[kVectors];
+    bool same = true;
+    for (size_t v = 0; v < kVectors; ++v) {
+      texture_row[v] = texture_rows(b, v, row);
+      same = same && hn::AllTrue(ints, hn::Eq(texture_row[v], shown[v]));
+    }
+    if (!same) {
+      table_words(b, table, lowest, texture_row, words);
+      for (size_t v = 0; v < kVectors; ++v) shown[v] = texture_row[v];
+    }
+    store_row(out + row * stride, words);
+  }
+}
+
+void WallRows(uint32_t* out, size_t stride, const BlockLane* lanes, int first, int end) {
+  WallBlock b;
+  wall_block(lanes, b);
+  int lowest = extreme_row<true>(b, first);
+  int rows = extreme_row<false>(b, end - 1) - lowest + 1;
+  if (rows <= kTableRows && rows < end - first)
+    rows_by_table(out, stride, b, first, end, lowest, rows);
+  else
+    rows_by_gather(out, stride, b, first, end);
+}
+
+void FillRows(uint32_t* out, size_t stride, int first, int end, uint32_t colour) {
+  const Ints ints;
+  auto words = hn::Set(ints, int32_t(colour));
+  for (int row = first; row < end; ++row)
+    for (size_t v = 0; v < kVectors; ++v)
+      hn::StoreU(words, ints, reinterpret_cast<int32_t*>(out + row * stride) + v * kLanes);
+}
+
+}  // namespace HWY_NAMESPACE
+}  // namespace wall_kernels
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace wall_kernels {
+HWY_EXPORT(WallRows);
+HWY_EXPORT(FillRows);
+}  // namespace wall_kernels
+
+void draw_wall_rows(uint32_t* out, size_t stride, const BlockLane (&lanes)[kBlockColumns],
+                    int first, int end) {
+  if (first < end) HWY_DYNAMIC_DISPATCH(wall_kernels::WallRows)(out, stride, lanes, first, end);
+}
+
+void fill_rows(uint32_t* out, size_t stride, int first, int end, uint32_t colour) {
+  HWY_DYNAMIC_DISPATCH(wall_kernels::FillRows)(out, stride, first, end, colour);
+}
+#endif
