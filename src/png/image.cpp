@@ -90,8 +90,11 @@ ImageError decode_sizes(Image* image, uint32_t& scanline_size, uint32_t& pixel_s
   return IMAGE_OK;
 }
 
-// Every buffer is at least one byte, so that an empty one is still present.
-uint8_t* allocate(uint32_t size) { return static_cast<uint8_t*>(std::malloc(size ? size : 1)); }
+// Every buffer is at least one byte, so that an empty one is still present,
+// and starts zeroed. A large one comes as fresh pages that are zero without
+// being written, so a picture declared far larger than its stream costs the
+// memory the stream fills, not the memory the header asks for.
+uint8_t* allocate(uint32_t size) { return static_cast<uint8_t*>(std::calloc(size ? size : 1, 1)); }
 
 void release_source(Image* image) {
   if (image->source_owned) std::free(const_cast<uint8_t*>(image->source));
@@ -166,14 +169,12 @@ ImageError image_decode(Image* image) {
     std::free(scanlines);
     return image->error;
   }
-  // A stream may end short of the buffer; what it did not write reads as zeros.
-  std::memset(scanlines + inflated, 0, scanline_size - inflated);
 
   // Unfiltered in place, so that a decode writes one picture-sized buffer,
   // not two: the pixels are the first pixel_size bytes of the scanlines.
   image->pixels = scanlines;
   image->pixels_size = pixel_size;
-  png_reconstruct(image, scanlines);
+  png_reconstruct(image, scanlines, inflated);
   if (image->error)
     release_pixels(image);
   else

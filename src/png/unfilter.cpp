@@ -3,6 +3,7 @@
 // a byte, unfilters in place and then packs the rows together at bit level.
 #include "png/unfilter.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdlib>
@@ -140,6 +141,16 @@ void copy_bits(uint8_t* out, uint32_t shift, const uint8_t* in, uint32_t count) 
   }
 }
 
+// The rows whose scanline or pixel bytes begin inside the first `reached`
+// bytes. A row's pixels begin at or before its scanline, and a row of width 0
+// has only its filter byte. Every later row reads zeros (filter None) and
+// writes its pixels where nothing has been written, so unfiltering it would
+// change nothing.
+uint32_t rows_reached(uint32_t reached, uint32_t row_bytes, uint32_t height) {
+  const uint64_t stride = row_bytes ? row_bytes : 1;
+  return uint32_t(std::min<uint64_t>(height, (reached + stride - 1) / stride));
+}
+
 }  // namespace
 
 // The first row has nothing above it; its forms are those of a row of zeros
@@ -174,7 +185,7 @@ void png_pack_rows(uint8_t* out, const uint8_t* in, uint32_t kept_bits, uint32_t
     copy_bits(out + out_pos / 8, uint32_t(out_pos % 8), in + y * in_row_bytes, kept_bits);
 }
 
-void png_reconstruct(Image* image, uint8_t* scanlines) {
+void png_reconstruct(Image* image, uint8_t* scanlines, uint32_t reached) {
   // The driver refuses pictures whose rows (rounded to whole bytes) pass
   // 2^32 - 1 bits or whose scanlines pass 2^32 - 1 bytes, so these fit.
   const uint32_t bpp = image_bits_per_pixel(image);
@@ -182,10 +193,11 @@ void png_reconstruct(Image* image, uint8_t* scanlines) {
   const uint32_t row_bits = image->width * bpp;
   const uint32_t row_bytes = uint32_t((uint64_t(row_bits) + 7) / 8);
   const size_t scanline_bytes = size_t(row_bytes) + 1;
+  const uint32_t rows = rows_reached(reached, row_bytes, image->height);
 
   // Row y's output starts y + 1 bytes before its input, so every input byte
   // is read before it is overwritten; the filter byte is taken first.
-  for (uint32_t y = 0; y < image->height; ++y) {
+  for (uint32_t y = 0; y < rows; ++y) {
     uint8_t* out = scanlines + size_t(y) * row_bytes;
     const uint8_t* in = scanlines + size_t(y) * scanline_bytes;
     const uint32_t filter_type = in[0];
@@ -195,9 +207,13 @@ void png_reconstruct(Image* image, uint8_t* scanlines) {
   if (bpp >= 8 || row_bits % 8 == 0) return;
 
   // Rows ending inside a byte are packed together, each moving down over
-  // the spare bits of the rows before it; the bits after the last pixel are
-  // zero.
-  png_pack_rows(scanlines, scanlines, row_bits, row_bytes * 8, image->height);
-  const uint64_t pixel_bits = uint64_t(image->height) * row_bits;
-  if (pixel_bits % 8) scanlines[pixel_bits / 8] &= uint8_t(0xFF00 >> (pixel_bits % 8));
+  // the spare bits of the rows before it. What follows the packed rows is
+  // zero: the rest of their last byte, and whatever of the unpacked rows
+  // still lies in the pixels (the rows past the stream are zero).
+  png_pack_rows(scanlines, scanlines, row_bits, row_bytes * 8, rows);
+  const uint64_t packed_bits = uint64_t(rows) * row_bits;
+  if (packed_bits % 8) scanlines[packed_bits / 8] &= uint8_t(0xFF00 >> (packed_bits % 8));
+  const size_t clear_from = size_t((packed_bits + 7) / 8);
+  const size_t clear_to = std::min<size_t>(size_t(rows) * row_bytes, image->pixels_size);
+  if (clear_to > clear_from) std::memset(scanlines + clear_from, 0, clear_to - clear_from);
 }

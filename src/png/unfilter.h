@@ -8,8 +8,10 @@
 
 // Turns the inflated scanlines (one filter byte and the row's bytes per row)
 // into the picture's pixels, in place: afterwards the buffer starts with
-// image->pixels_size bytes of pixels.
-void png_reconstruct(Image* image, uint8_t* scanlines);
+// image->pixels_size bytes of pixels. The stream wrote the first `reached`
+// bytes and the rest are zero; rows past the stream are left as they are,
+// zero, which is also what unfiltering them would give.
+void png_reconstruct(Image* image, uint8_t* scanlines, uint32_t reached);
 
 // Undoes one row's filter. out may lie in the same buffer as in, starting at
 // or before it; prev (the unfiltered row above, or null for the first row)

@@ -229,6 +229,43 @@ TEST(Reconstruct, ShortStreamLeavesZeroScanlines) {
   EXPECT_EQ(up.pixels, (Bytes{7, 9, 8, 9, 0, 0}));
 }
 
+// Only the rows a short stream reached are reconstructed; the picture must
+// still be the one the stream padded with zeros gives, in every format
+// (width 0 too), for a stream cut after any byte, before or after a bad
+// filter byte.
+TEST(Reconstruct, ShortStreamDecodesAsIfPaddedWithZeros) {
+  const uint8_t formats[][2] = {{2, 8}, {2, 16}, {6, 8}, {6, 16}, {0, 1}, {0, 2},
+                                {0, 4}, {0, 8},  {4, 1}, {4, 2},  {4, 4}, {4, 8}};
+  uint32_t seed = 7;
+  for (const auto& format : formats) {
+    for (uint32_t width : {0u, 1u, 3u, 5u, 11u}) {
+      Header header;
+      header.width = width;
+      header.height = 6;
+      header.color_type = format[0];
+      header.bit_depth = format[1];
+      Bytes scanlines;
+      for (uint32_t y = 0; y < header.height; ++y) {
+        scanlines.push_back(y == 4 && width == 5 ? 7 : uint8_t((y + width) % 5));
+        for (uint32_t i = 0; i < row_bytes_of(header); ++i)
+          scanlines.push_back(uint8_t((seed = seed * 1103515245u + 12345u) >> 16));
+      }
+      for (size_t cut = 0; cut < scanlines.size(); ++cut) {
+        Bytes padded(scanlines.begin(), scanlines.begin() + cut);
+        const Decoded short_stream = decode(png_with_stream(header, zlib_compress(padded)));
+        padded.resize(scanlines.size(), 0);
+        const Decoded whole = decode(png_with_stream(header, zlib_compress(padded)));
+        const std::string what = std::to_string(format[0]) + "/" + std::to_string(format[1]) +
+                                 " width " + std::to_string(width) + " cut " + std::to_string(cut);
+        EXPECT_EQ(short_stream.error, whole.error) << what;
+        EXPECT_EQ(short_stream.error_site, whole.error_site) << what;
+        EXPECT_EQ(short_stream.pixels_size, whole.pixels_size) << what;
+        EXPECT_EQ(short_stream.pixels, whole.pixels) << what;
+      }
+    }
+  }
+}
+
 TEST(PackRows, KeepsOtherBitsAndSkipsSpareOnes) {
   const Bytes in = {0xFF, 0x00};  // two rows of 8 bits, 3 kept of each
   Bytes out = {0x55};
