@@ -18,6 +18,9 @@ constexpr uint32_t kFirstChunk = 33;       // just after IHDR's CRC
 constexpr uint32_t kChunkFrame = 12;       // length, type and CRC around a chunk's data
 constexpr uint32_t kMaxChunkLength = 2147483647;
 constexpr uint8_t kAncillaryBit = 0x20;    // in a chunk type's first byte
+// Bytes a stream can inflate to per byte it holds: a copy writes at most 258
+// bytes and takes at least two bits (its length and distance codes).
+constexpr uint64_t kMaxInflation = 258 * 8 / 2;
 
 struct FormatRow {
   uint32_t color_type;
@@ -90,11 +93,19 @@ ImageError decode_sizes(Image* image, uint32_t& scanline_size, uint32_t& pixel_s
   return IMAGE_OK;
 }
 
-// Every buffer is at least one byte, so that an empty one is still present,
-// and starts zeroed. A large one comes as fresh pages that are zero without
-// being written, so a picture declared far larger than its stream costs the
-// memory the stream fills, not the memory the header asks for.
-uint8_t* allocate(uint32_t size) { return static_cast<uint8_t*>(std::calloc(size ? size : 1, 1)); }
+// Every buffer is at least one byte, so that an empty one is still present.
+uint8_t* allocate(uint32_t size) { return static_cast<uint8_t*>(std::malloc(size ? size : 1)); }
+
+// The scanline buffer, whose bytes past the stream's end must read as zeros.
+// One larger than the stream can ever fill comes zeroed (a large one as
+// fresh pages, not written until the stream reaches them), so a header
+// declaring far more than the file holds costs only what the stream writes;
+// any other is cleared past the stream's end once inflated, which costs
+// nothing when the stream fills it, as a whole picture's stream does.
+uint8_t* allocate_scanlines(uint32_t size, uint32_t compressed_size, bool& zeroed) {
+  zeroed = size > kMaxInflation * compressed_size;
+  return zeroed ? static_cast<uint8_t*>(std::calloc(size, 1)) : allocate(size);
+}
 
 void release_source(Image* image) {
   if (image->source_owned) std::free(const_cast<uint8_t*>(image->source));
@@ -157,7 +168,8 @@ ImageError image_decode(Image* image) {
   uint8_t* compressed = allocate(compressed_size);
   if (!compressed) return fail(image, IMAGE_ERR_OUT_OF_MEMORY, __LINE__);
   walk_chunks(image, compressed, compressed_size);
-  uint8_t* scanlines = allocate(scanline_size);
+  bool zeroed = false;
+  uint8_t* scanlines = allocate_scanlines(scanline_size, compressed_size, zeroed);
   if (!scanlines) {
     std::free(compressed);
     return fail(image, IMAGE_ERR_OUT_OF_MEMORY, __LINE__);
@@ -169,6 +181,8 @@ ImageError image_decode(Image* image) {
     std::free(scanlines);
     return image->error;
   }
+  // A stream may end short of the buffer; what it did not write reads as zeros.
+  if (!zeroed) std::memset(scanlines + inflated, 0, scanline_size - inflated);
 
   // Unfiltered in place, so that a decode writes one picture-sized buffer,
   // not two: the pixels are the first pixel_size bytes of the scanlines.

@@ -229,10 +229,12 @@ TEST(Reconstruct, ShortStreamLeavesZeroScanlines) {
   EXPECT_EQ(up.pixels, (Bytes{7, 9, 8, 9, 0, 0}));
 }
 
-// Only the rows a short stream reached are reconstructed; the picture must
-// still be the one the stream padded with zeros gives, in every format
-// (width 0 too), for a stream cut after any byte, before or after a bad
-// filter byte.
+// Only the rows a short stream reached are reconstructed, and a scanline
+// buffer larger than a stream can inflate to is taken zeroed rather than
+// cleared. The picture must still be the one the stream padded with zeros
+// gives, in every format (width 0 too), for a stream cut after any byte,
+// before or after a bad filter byte, with the header declaring the six rows
+// of data or over 1100 bytes of scanlines per byte of stream.
 TEST(Reconstruct, ShortStreamDecodesAsIfPaddedWithZeros) {
   const uint8_t formats[][2] = {{2, 8}, {2, 16}, {6, 8}, {6, 16}, {0, 1}, {0, 2},
                                 {0, 4}, {0, 8},  {4, 1}, {4, 2},  {4, 4}, {4, 8}};
@@ -244,23 +246,33 @@ TEST(Reconstruct, ShortStreamDecodesAsIfPaddedWithZeros) {
       header.height = 6;
       header.color_type = format[0];
       header.bit_depth = format[1];
+      const uint32_t row_bytes = row_bytes_of(header);
       Bytes scanlines;
       for (uint32_t y = 0; y < header.height; ++y) {
         scanlines.push_back(y == 4 && width == 5 ? 7 : uint8_t((y + width) % 5));
-        for (uint32_t i = 0; i < row_bytes_of(header); ++i)
+        for (uint32_t i = 0; i < row_bytes; ++i)
           scanlines.push_back(uint8_t((seed = seed * 1103515245u + 12345u) >> 16));
       }
       for (size_t cut = 0; cut < scanlines.size(); ++cut) {
         Bytes padded(scanlines.begin(), scanlines.begin() + cut);
-        const Decoded short_stream = decode(png_with_stream(header, zlib_compress(padded)));
+        const Bytes stream = zlib_compress(padded);
         padded.resize(scanlines.size(), 0);
         const Decoded whole = decode(png_with_stream(header, zlib_compress(padded)));
-        const std::string what = std::to_string(format[0]) + "/" + std::to_string(format[1]) +
-                                 " width " + std::to_string(width) + " cut " + std::to_string(cut);
-        EXPECT_EQ(short_stream.error, whole.error) << what;
-        EXPECT_EQ(short_stream.error_site, whole.error_site) << what;
-        EXPECT_EQ(short_stream.pixels_size, whole.pixels_size) << what;
-        EXPECT_EQ(short_stream.pixels, whole.pixels) << what;
+        Header tall = header;
+        tall.height = uint32_t(1100 * stream.size() / (row_bytes + 1));
+        for (const Header& declared : {header, tall}) {
+          const Decoded d = decode(png_with_stream(declared, stream));
+          const std::string what = std::to_string(format[0]) + "/" + std::to_string(format[1]) +
+                                   " width " + std::to_string(width) + " height " +
+                                   std::to_string(declared.height) + " cut " + std::to_string(cut);
+          EXPECT_EQ(d.error, whole.error) << what;
+          EXPECT_EQ(d.error_site, whole.error_site) << what;
+          // The six rows end with zero bits, and every later row is zero.
+          Bytes expected = whole.pixels;
+          if (whole.error == IMAGE_OK)
+            expected.resize((uint64_t(declared.height) * width * bits_per_pixel(format[0], format[1]) + 7) / 8);
+          EXPECT_EQ(d.pixels, expected) << what;
+        }
       }
     }
   }
