@@ -31,7 +31,8 @@ if [ "$status" -ne 0 ] || [ ! -s "$work/arm64.txt" ]; then
   tail -n 5 "$work/arm64.log"
   exit 1
 fi
-echo "ARM64 capture under qemu took $(( $(date +%s) - start )) s"
+target=$(grep -m1 'vector target' "$work/arm64.log" || echo "vector target unnamed")
+echo "ARM64 capture ($target) under qemu took $(( $(date +%s) - start )) s"
 build/tools/capture/demo-capture "${capture[@]}" >"$work/x86.txt" 2>"$work/x86.log" ||
   { echo "the desktop demo-capture failed:"; tail -n 5 "$work/x86.log"; exit 1; }
 first=$(diff "$work/x86.txt" "$work/arm64.txt" | grep -m1 '^[<>] frame' || true)
