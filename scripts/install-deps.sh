@@ -6,7 +6,7 @@
 set -euo pipefail
 wanted=("$@")
 if [ "${1:-}" = "--web" ]; then
-  wanted=(emscripten chromium libhwy-dev)
+  wanted=(emscripten chromium libhwy-dev brotli)
 elif [ "${1:-}" = "--arm64" ]; then
   wanted=(g++-aarch64-linux-gnu qemu-user libhwy-dev)
 elif [ ${#wanted[@]} -eq 0 ]; then

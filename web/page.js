@@ -1,7 +1,10 @@
 // The page around the show: checks what the browser offers, fetches the
-// files with a progress bar, starts the show on Play (browsers play sound
-// only after a gesture), fullscreen, the show's keys, the end screen and
-// watching again in a fresh instance. ?start=SECONDS begins the show there. Test hook: ?capture=FPS[&hash=1][&at=SECONDS]
+// files with a progress bar, starts the show when asked (browsers play sound
+// only after a gesture), the end screen and watching again in a fresh
+// instance. The player's controls, keys and touch are controls.js's: it
+// drives the show through page.play, key, seek and paused, and hears of it
+// through the events showready, showstarted and showended on document.
+// Test hook: ?capture=FPS[&hash=1][&at=SECONDS]
 // [&present=1] draws the show on the virtual clock and writes one line a
 // frame into #output, as the offline renderer's --hashes does (presenting
 // each frame on the canvas too with present=1).
@@ -15,6 +18,7 @@
     musicPath: '',       // the track's name as the show asks for it
     music: null,         // the decoded track
     audio: null,         // the AudioContext, resumed by the Play gesture
+    musicOut: null,      // the music's way out: a gain, for volume and mute
     next: null,          // a fresh instance, ready for the next viewing
     current: null,
     ready: false,
@@ -23,6 +27,9 @@
     output: [],
   };
   window.showPage = page;
+  const announce = (name) => document.dispatchEvent(new Event(name));
+  // A bundle (scripts/web.sh --bundle) names its files by their content.
+  const assetUrl = (path) => (window.showFiles && window.showFiles[path]) || path;
 
   function stop(text) {
     $('start').hidden = true;
@@ -43,7 +50,7 @@
     const sizes = urls.map(() => 0);
     const report = () => onProgress(got.reduce((a, b) => a + b, 0), sizes.reduce((a, b) => a + b, 0));
     return Promise.all(urls.map(async (url, i) => {
-      const response = await fetch(url);
+      const response = await fetch(assetUrl(url));
       if (!response.ok) throw new Error(`${url}: ${response.status} ${response.statusText}`);
       sizes[i] = Number(response.headers.get('Content-Length')) || 0;
       const chunks = [];
@@ -72,7 +79,7 @@
       hasAudio: () => !!(page.audio && page.music),
       music: player,
       showPicture: showPicture,
-      toggleFullscreen: toggleFullscreen,
+      toggleFullscreen: () => page.toggleFullscreen(),
       frameDone: (t, stepMs) => page.frames.push([t, stepMs]),
       showEnded: ended,
     });
@@ -110,7 +117,7 @@
       if (this.offset >= page.music.duration) return;
       this.source = page.audio.createBufferSource();
       this.source.buffer = page.music;
-      this.source.connect(page.audio.destination);
+      this.source.connect(page.musicOut);
       this.source.start(0, this.offset);
       this.startedAt = page.audio.currentTime;
     },
@@ -153,6 +160,8 @@
     }
     if (AudioContext) {
       page.audio = new AudioContext();
+      page.musicOut = page.audio.createGain();
+      page.musicOut.connect(page.audio.destination);
     } else {
       $('warning').textContent = 'This browser has no Web Audio: the show will play without its music.';
       $('warning').hidden = false;
@@ -173,12 +182,18 @@
     page.ready = true;
     progress(1, 0);
     if (params.has('capture')) return capture();
+    page.showMs = first._web_show_ms();
+    page.scenes = [];
+    for (let i = 0; i < first._web_scene_count(); ++i)
+      page.scenes.push({ name: first.UTF8ToString(first._web_scene_name(i)), ms: first._web_scene_start_ms(i) });
     $('status').textContent = 'Ready';
     $('play').disabled = false;
     $('play').focus();
+    announce('showready');
   }
 
-  function play() {
+  // The show from startMs on, in the instance made ready for it.
+  function play(startMs = 0) {
     if (!page.ready || page.playing || !page.next) return;
     page.playing = true;
     if (page.audio) page.audio.resume();
@@ -188,32 +203,20 @@
     page.current = page.next;
     page.next = null;
     page.frames = [];
-    const start = Number(params.get('start')) * 1000 || 0;
-    if (page.current._web_start(start) !== 0) stop('The show could not start in this browser.');
+    if (page.current._web_start(startMs) !== 0) return stop('The show could not start in this browser.');
+    announce('showstarted');
   }
 
   function ended() {
     page.playing = false;
     player.stop();
-    if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
     $('stage').hidden = true;
     $('end').hidden = false;
     makeInstance().then((instance) => {
       page.next = giveFiles(instance);
       $('again').focus();
     });
-  }
-
-  function toggleFullscreen() {
-    if (document.fullscreenElement) {
-      document.exitFullscreen().catch(() => {});
-      return;
-    }
-    const stage = $('stage');
-    if (!stage.requestFullscreen) return;
-    // With the keyboard locked, Escape reaches the show instead of only leaving fullscreen.
-    stage.requestFullscreen().then(() => navigator.keyboard && navigator.keyboard.lock(['Escape']))
-      .catch(() => {});
+    announce('showended');
   }
 
   function capture() {
@@ -228,23 +231,12 @@
     document.body.dataset.captured = 'yes';
   }
 
-  // F is the page's (fullscreen needs the key press itself); while the show
-  // plays its other keys go to it, the jumps repeating while held.
-  document.addEventListener('keydown', (event) => {
-    if ((event.key === 'f' || event.key === 'F') && !event.repeat) {
-      toggleFullscreen();
-    } else if (page.playing) {
-      const repeats = event.key === 'ArrowLeft' || event.key === 'ArrowRight';
-      if ((!event.repeat || repeats) && page.current.ccall('web_key', 'number', ['string'], [event.key]))
-        event.preventDefault();
-    } else if (event.key === 'Enter' || event.key === ' ') {
-      play();
-      event.preventDefault();
-    }
-  });
-  $('stage').addEventListener('dblclick', toggleFullscreen);
-  $('play').addEventListener('click', play);
-  $('again').addEventListener('click', play);
+  // The show's commands by their keys' names (KeyboardEvent.key); true when
+  // the show took the key.
+  page.key = (name) => page.playing && page.current.ccall('web_key', 'number', ['string'], [name]) === 1;
+  page.seek = (ms) => { if (page.playing) page.current._web_seek(ms); };
+  page.paused = () => page.playing && page.current._web_paused() === 1;
+  page.play = play;
 
   load().catch((error) => stop(`The show's files could not be loaded (${error.message}). Please reload the page.`));
 })();

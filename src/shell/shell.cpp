@@ -118,6 +118,8 @@ uint32_t show_seek(uint32_t ms) {
   return reached;
 }
 
+bool show_paused() { return shell.paused; }
+
 bool show_start(const ShowOptions& options) {
   shell.options = options;
   workers_set_threads(options.threads);

@@ -63,5 +63,7 @@ void show_stop();
 // Returns the moment reached: ms, or the end of the last replayed frame's
 // pacing when that is later.
 uint32_t show_seek(uint32_t ms);
+// True while the viewer holds the show (Space).
+bool show_paused();
 
 int demo_main(int argc, char** argv);

@@ -1,18 +1,17 @@
 #!/usr/bin/env bash
-# The browser tests: builds the page (scripts/web.sh --build-only) and the
-# desktop build's demo-capture, takes the desktop frame hashes to compare
-# with, serves build-web/ with scripts/serve.py on a free port of
-# 127.0.0.1 and runs page_test.mjs in Debian's Chromium through
-# puppeteer-core. Screenshots go to $WEB_SCREENSHOTS when it is set.
+# The browser tests: builds the page and its bundle for static hosts
+# (scripts/web.sh --bundle, which builds the desktop build's demo-capture
+# too), takes the desktop frame hashes to compare with, serves the bundle
+# with scripts/serve.py on a free port of 127.0.0.1 and runs page_test.mjs
+# and player_test.mjs in Debian's Chromium through puppeteer-core. Screenshots go to $WEB_SCREENSHOTS when it is set.
 # With --frame-times it prints the frame-time table measured inside
 # Chromium instead of testing.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
-bash scripts/web.sh --build-only
-cmake --build build --target demo-capture
+bash scripts/web.sh --bundle build-web/bundle
 work=$(mktemp -d)
-python3 -u scripts/serve.py build-web --port 0 >"$work/server.log" 2>&1 &
+python3 -u scripts/serve.py build-web/bundle --port 0 >"$work/server.log" 2>&1 &
 server=$!
 trap 'kill $server; rm -rf "$work"' EXIT
 build/tools/capture/demo-capture --data build --fps 2 --hashes --quiet >"$work/native.txt" 2>/dev/null
@@ -31,4 +30,4 @@ if [ "${1:-}" = "--frame-times" ]; then
   node frame_times.mjs
   exit 0
 fi
-NATIVE_HASHES="$work/native.txt" NATIVE_PICTURE="$work/presented.png" node --test --test-concurrency=1 page_test.mjs
+NATIVE_HASHES="$work/native.txt" NATIVE_PICTURE="$work/presented.png" node --test --test-concurrency=1 page_test.mjs player_test.mjs

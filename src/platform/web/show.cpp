@@ -64,6 +64,24 @@ EMSCRIPTEN_KEEPALIVE int web_start(double start_ms) {
   return 0;
 }
 
+// The page's player controls: the show's length and scenes for its seek bar,
+// whether it is paused, and a move to any moment (replayed, as Left and Right do).
+EMSCRIPTEN_KEEPALIVE double web_show_ms() { return kShowMs; }
+EMSCRIPTEN_KEEPALIVE int web_scene_count() { return kSceneCount; }
+EMSCRIPTEN_KEEPALIVE const char* web_scene_name(int scene) {
+  return scene >= 0 && scene < kSceneCount ? kSceneTimings[scene].name : "";
+}
+// Where the scene's picture begins, in ms of show time (0 for the intro).
+EMSCRIPTEN_KEEPALIVE double web_scene_start_ms(int scene) {
+  if (scene <= SCENE_INTRO || scene >= kSceneCount) return 0;
+  return timeline_ms(kSceneTimings[scene].picture.after);
+}
+EMSCRIPTEN_KEEPALIVE int web_paused() { return show_paused() ? 1 : 0; }
+EMSCRIPTEN_KEEPALIVE double web_seek(double ms) {
+  double within = ms > 0 ? std::min(ms, kShowMs) : 0;  // NaN too goes to the start
+  return show_seek(static_cast<uint32_t>(to_int32(within)));
+}
+
 // Frames at fps as demo-capture draws them; with at_ms at or above 0 the last
 // frame is drawn at that moment. Prints one line a frame: the offline
 // renderer's hash line (hash 0 unless hashes is set), then the milliseconds
