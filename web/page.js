@@ -40,7 +40,7 @@
   // The bar's share for a stage of loading: from, plus span times the part done.
   function progress(from, span, done = 0, total = 0) {
     const part = total ? Math.min(1, done / total) : 0;
-    $('fill').style.width = 100 * (from + span * part) + '%';
+    $('fill').style.transform = `scaleX(${from + span * part})`;  // no layout for each chunk
   }
 
   // Fetches every URL at once, reporting the bytes so far against the sizes
