@@ -1,0 +1,68 @@
+// Lighthouse on the served bundle, in Debian's Chromium: the start screen as
+// a page load (mobile and desktop settings), then, with desktop settings, the
+// show playing for a few seconds with its controls shown (a timespan for the
+// blocking time) and a snapshot of that screen. Prints each step's scores and
+// writes the flow report to $LIGHTHOUSE_REPORT when set.
+//
+// usage: node flow.mjs URL
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import puppeteer from 'puppeteer-core';
+import { startFlow, desktopConfig } from 'lighthouse';
+
+const address = process.argv[2];
+const args = ['--headless=new', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+              '--disable-background-networking', '--disable-component-update', '--disable-sync'];
+
+async function browse() {
+  return puppeteer.launch({
+    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+    userDataDir: fs.mkdtempSync(path.join(os.tmpdir(), 'jubra-lighthouse-')),
+    args, defaultViewport: null,
+  });
+}
+
+function scores(step) {
+  const line = Object.values(step.lhr.categories)
+    .map((category) => `${category.title} ${category.score === null ? '-' : Math.round(category.score * 100)}`);
+  const blocking = step.lhr.audits['total-blocking-time'];
+  if (blocking && blocking.numericValue !== undefined) line.push(`TBT ${Math.round(blocking.numericValue)} ms`);
+  return `${step.name}: ${line.join(', ')}`;
+}
+
+// A fresh browser for each load, so no step finds the files already kept.
+async function startScreen(name, config) {
+  const browser = await browse();
+  const page = await browser.newPage();
+  const flow = await startFlow(page, { name, config });
+  await flow.navigate(address, { name });
+  const result = await flow.createFlowResult();
+  await browser.close();
+  return result.steps;
+}
+
+async function playing() {
+  const browser = await browse();
+  const page = await browser.newPage();
+  const flow = await startFlow(page, { name: 'playing', config: desktopConfig });
+  await flow.navigate(address, { name: 'start screen, desktop, before playing' });
+  await page.waitForSelector('#play:not([disabled])', { timeout: 60000 });
+  await flow.startTimespan({ name: 'the show playing, controls shown (desktop)' });
+  await page.click('#play');
+  await page.waitForFunction(() => window.showPage.frames.length > 10, { timeout: 20000 });
+  for (let i = 0; i < 5; ++i) {
+    await page.mouse.move(300 + 40 * i, 300);
+    await new Promise((done) => setTimeout(done, 1000));
+  }
+  await flow.endTimespan();
+  await page.mouse.move(500, 320);
+  await flow.snapshot({ name: 'the show playing, controls shown (snapshot)' });
+  const result = await flow.createFlowResult();
+  if (process.env.LIGHTHOUSE_REPORT) fs.writeFileSync(process.env.LIGHTHOUSE_REPORT, await flow.generateReport());
+  await browser.close();
+  return result.steps;
+}
+
+const steps = [...await startScreen('start screen (mobile)'), ...await playing()];
+for (const step of steps) console.log(scores(step));
