@@ -20,7 +20,9 @@ import tempfile
 
 TITLE = 'JUBRA'
 DESCRIPTION = 'A two-minute audiovisual demo, every pixel drawn in software, playing live in your browser.'
-HASHED = ['show.js', 'show.wasm', 'page.js', 'controls.js']
+# Long-lived: every script and WebAssembly file of the build but the service
+# worker (which must keep its name), and the pictures and music.
+UNHASHED = {'sw.js'}
 HASHED_FOLDERS = ['images', 'music']
 COMPRESSIBLE = ('.html', '.js', '.css', '.wasm', '.webmanifest', '.json', '.txt')
 # The frame the icons and the preview come from (seconds into the show), and
@@ -39,7 +41,8 @@ def content_name(path, data):
 def copy_hashed(web, out):
     """Copies the long-lived files under content names; returns {name: content name}."""
     names = {}
-    paths = list(HASHED)
+    paths = sorted(name for name in os.listdir(web)
+                   if name.endswith(('.js', '.wasm')) and name not in UNHASHED and os.path.isfile(os.path.join(web, name)))
     for folder in HASHED_FOLDERS:
         paths += [f'{folder}/{name}' for name in sorted(os.listdir(os.path.join(web, folder)))]
     for path in paths:
@@ -61,14 +64,13 @@ def write_page(web, out, names):
     if link not in html:
         sys.exit('bundle.py: index.html no longer links page.css as expected')
     html = html.replace(link, f'<style>\n{style}</style>')
-    table = {path: name for path, name in names.items() if not path.endswith('.js')}
+    table = names
     first_script = '<script src="show.js" defer></script>'
     if first_script not in html:
         sys.exit('bundle.py: index.html no longer loads show.js as expected')
     html = html.replace(first_script, f'<script>window.showFiles = {json.dumps(table)};</script>\n{first_script}')
-    for script in HASHED:
-        if script.endswith('.js'):
-            html = html.replace(f'src="{script}"', f'src="{names[script]}"')
+    for path, name in names.items():
+        html = html.replace(f'src="{path}"', f'src="{name}"')
     with open(os.path.join(out, 'index.html'), 'w', encoding='utf-8') as file:
         file.write(html)
 
