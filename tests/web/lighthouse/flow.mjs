@@ -24,8 +24,10 @@ async function browse() {
 }
 
 function scores(step) {
-  const line = Object.values(step.lhr.categories)
-    .map((category) => `${category.title} ${category.score === null ? '-' : Math.round(category.score * 100)}`);
+  // A snapshot measures no timing: its Performance has nothing weighed.
+  const weighed = (category) => category.auditRefs.some((ref) => ref.weight > 0 && step.lhr.audits[ref.id].score !== null);
+  const line = Object.values(step.lhr.categories).map((category) =>
+    `${category.title} ${category.score === null || !weighed(category) ? '-' : Math.round(category.score * 100)}`);
   const blocking = step.lhr.audits['total-blocking-time'];
   if (blocking && blocking.numericValue !== undefined) line.push(`TBT ${Math.round(blocking.numericValue)} ms`);
   return `${step.name}: ${line.join(', ')}`;
@@ -64,5 +66,21 @@ async function playing() {
   return result.steps;
 }
 
-const steps = [...await startScreen('start screen (mobile)'), ...await playing()];
-for (const step of steps) console.log(scores(step));
+// LIGHTHOUSE_CPU=N: the mobile settings' CPU slowdown (default 4, meant for a
+// machine whose benchmarkIndex is about 1500; Lighthouse's own advice is a
+// smaller one on a slower machine).
+const slowdown = Number(process.env.LIGHTHOUSE_CPU) || 4;
+const mobile = { extends: 'lighthouse:default', settings: { throttling: { cpuSlowdownMultiplier: slowdown } } };
+const steps = [...await startScreen(`start screen (mobile, CPU ${slowdown}x slower)`, mobile), ...await playing()];
+for (const step of steps) {
+  console.log(scores(step));
+  if (!process.env.LIGHTHOUSE_DETAILS) continue;
+  for (const category of Object.values(step.lhr.categories)) {
+    for (const ref of category.auditRefs) {
+      const audit = step.lhr.audits[ref.id];
+      if (ref.weight > 0 && audit.score !== null && audit.score < 1)
+        console.log(`  ${category.title}: ${ref.id} ${audit.score} ${audit.displayValue || ''}`);
+    }
+  }
+  console.log(`  benchmarkIndex ${step.lhr.environment.benchmarkIndex}, throttling ${JSON.stringify(step.lhr.configSettings.throttling)}`);
+}
