@@ -213,12 +213,16 @@ HWY_EXPORT(WallRows);
 HWY_EXPORT(FillRows);
 }  // namespace wall_kernels
 
+// (dispatched from inside the kernels' namespace, where a build with one
+// target finds it by its own name)
 void draw_wall_rows(uint32_t* out, size_t stride, const BlockLane (&lanes)[kBlockColumns],
                     int first, int end) {
-  if (first < end) HWY_DYNAMIC_DISPATCH(wall_kernels::WallRows)(out, stride, lanes, first, end);
+  using namespace wall_kernels;
+  if (first < end) HWY_DYNAMIC_DISPATCH(WallRows)(out, stride, lanes, first, end);
 }
 
 void fill_rows(uint32_t* out, size_t stride, int first, int end, uint32_t colour) {
-  HWY_DYNAMIC_DISPATCH(wall_kernels::FillRows)(out, stride, first, end, colour);
+  using namespace wall_kernels;
+  HWY_DYNAMIC_DISPATCH(FillRows)(out, stride, first, end, colour);
 }
 #endif
