@@ -20,6 +20,7 @@
     dragging: false,      // the seek bar is held
     pendingSeekMs: null,  // a move asked while dragging, made at the next animation frame
     idleTimer: 0,
+    saidTimer: 0,         // hides the word that the link was copied
     lastTap: { time: 0, third: 0 },
     lastPointer: 'mouse',
     filled: false,        // the show fills the window without element fullscreen
@@ -374,7 +375,7 @@
     seekBar.max = showMs() / 1000;
     $('total').textContent = clock(showMs());
     marks();
-    if (!page.musicOut) for (const id of ['mute', 'volume']) $(id).hidden = true;
+    if (!page.music) for (const id of ['mute', 'volume']) $(id).hidden = true;
     applySound();
   });
 
@@ -384,6 +385,7 @@
     stage.classList.remove('paused');
     page.toggleFullscreen = toggleFullscreen;
     mediaSession();
+    applySound();  // the music's gain is made with the first viewing
     sharpness();
     showControls();
     requestAnimationFrame(update);

@@ -17,7 +17,7 @@
     files: [],           // [path in the show's folder, bytes]
     musicPath: '',       // the track's name as the show asks for it
     music: null,         // the decoded track
-    audio: null,         // the AudioContext, resumed by the Play gesture
+    audio: null,         // the AudioContext, made by the Play gesture
     musicOut: null,      // the music's way out: a gain, for volume and mute
     next: null,          // a fresh instance, ready for the next viewing
     current: null,
@@ -158,11 +158,11 @@
            'Please open the page in a current Chrome, Firefox, Safari or Edge.');
       return;
     }
-    if (AudioContext) {
-      page.audio = new AudioContext();
-      page.musicOut = page.audio.createGain();
-      page.musicOut.connect(page.audio.destination);
-    } else {
+    // The track is decoded offline: an AudioContext, slow to make (it opens the
+    // sound device), is made only when the show is played.
+    const OfflineContext = window.OfflineAudioContext || window.webkitOfflineAudioContext;
+    const decoder = AudioContext && OfflineContext ? new OfflineContext(2, 1, 44100) : null;
+    if (!decoder) {
       $('warning').textContent = 'This browser has no Web Audio: the show will play without its music.';
       $('warning').hidden = false;
     }
@@ -174,10 +174,10 @@
     page.musicPath = first.UTF8ToString(first._web_music_name());
     // The build compresses the track into the same name with .mp3.
     const compressed = page.musicPath.replace(/\.wav$/, '.mp3');
-    const paths = page.audio ? [...images, compressed] : images;
+    const paths = decoder ? [...images, compressed] : images;
     const bytes = await fetchAll(paths, (done, total) => progress(0.1, 0.9, done, total));
     page.files = images.map((path, i) => [path, bytes[i]]);
-    if (page.audio) page.music = await page.audio.decodeAudioData(bytes[images.length].buffer);
+    if (decoder) page.music = await decoder.decodeAudioData(bytes[images.length].buffer);
     page.next = giveFiles(first);
     page.ready = true;
     progress(1, 0);
@@ -196,6 +196,11 @@
   function play(startMs = 0) {
     if (!page.ready || page.playing || !page.next) return;
     page.playing = true;
+    if (page.music && !page.audio) {
+      page.audio = new (window.AudioContext || window.webkitAudioContext)();
+      page.musicOut = page.audio.createGain();
+      page.musicOut.connect(page.audio.destination);
+    }
     if (page.audio) page.audio.resume();
     $('start').hidden = true;
     $('end').hidden = true;
