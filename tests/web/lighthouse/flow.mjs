@@ -82,5 +82,6 @@ for (const step of steps) {
         console.log(`  ${category.title}: ${ref.id} ${audit.score} ${audit.displayValue || ''}`);
     }
   }
+  if (step.lhr.runtimeError) console.log(`  runtime error: ${step.lhr.runtimeError.code} ${step.lhr.runtimeError.message}`);
   console.log(`  benchmarkIndex ${step.lhr.environment.benchmarkIndex}, throttling ${JSON.stringify(step.lhr.configSettings.throttling)}`);
 }
