@@ -11,11 +11,10 @@
 #include "common/framebuffer.h"
 #include "common/plain_number.h"
 #include "common/simd_target.h"
+#include "platform/program_folder.h"
 #include "shell/shell.h"
 
 namespace {
-
-const char kVersion[] = "JUBRA demo 1.1";
 
 constexpr int kLargestWindowSide = 16384;
 constexpr double kShowSeconds = kShowMs / 1000;
@@ -146,9 +145,12 @@ bool parse_show_options(int argc, char** argv, ShowOptions* options, int* exit_s
     } else if (std::strcmp(arg, "--mute") == 0) {
       options->mute = true;
     } else if (std::strcmp(arg, "--help") == 0) {
-      return answer(print_usage(stdout) >= 0, exit_status);
+      return answer(print_usage(stdout) >= 0 &&
+                        std::fputs(data_search_report(data_folders(program_folder())).c_str(), stdout) >= 0,
+                    exit_status);
     } else if (std::strcmp(arg, "--version") == 0) {
-      return answer(std::printf("%s (vector target %s)\n", kVersion, simd_target_name()) >= 0,
+      return answer(std::printf("demo (JUBRA demo) %s, vector target %s\n", show_version,
+                                simd_target_name()) >= 0,
                     exit_status);
     } else {
       return refuse("unknown option", arg, exit_status);

@@ -16,6 +16,7 @@
 #include "platform/display.h"
 #include "platform/music.h"
 #include "platform/stop_signals.h"
+#include "platform/program_folder.h"
 #include "shell/overlay.h"
 
 namespace {
@@ -170,6 +171,7 @@ int demo_main(int argc, char** argv) {
   if (!parse_show_options(argc, argv, &options, &exit_status)) return exit_status;
   // SIGINT and SIGTERM are a quit request, heard also while the pictures load.
   catch_stop_signals();
+  enter_data_folder(data_folders(program_folder()), "demo");
   if (!show_start(options)) return -1;
   while (show_step()) {
   }

@@ -1,7 +1,9 @@
 // The demo shell: start-up, picture loading, the per-frame step with its
 // scene table, seeking, and shut-down.
 #pragma once
+#include <array>
 #include <cstdint>
+#include <string>
 
 #include "common/image_table.h"
 #include "common/timeline.h"
@@ -15,6 +17,25 @@ constexpr int kMaxSceneRenderers = 2 * kSceneCount;  // a picture and sprites ea
 // The renderers whose windows contain t, in the order they are called.
 int scene_renderers_at(float t, SceneRenderer out[kMaxSceneRenderers]);
 void dispatch_scenes(float t);
+
+// The folders looked in for images/ and music/, in order: the working
+// folder, the share folder beside the installed program, the build folder
+// (an empty entry where there is none).
+constexpr int kDataFolders = 3;
+using DataFolders = std::array<std::string, kDataFolders>;
+DataFolders data_folders(const std::string& program_folder);
+// The first folder holding any of the show's files; -1 when none does.
+int first_data_folder(const DataFolders& folders);
+// The folders with what each one is, for messages and the usage.
+std::string data_search_text(const DataFolders& folders);
+// Those folders and which one holds the files, a line for the usage.
+std::string data_search_report(const DataFolders& folders);
+// Makes the first folder holding the show's files the working folder, so the
+// files are read by their plain names; false, saying where it looked, when
+// none holds them.
+bool enter_data_folder(const DataFolders& folders, const char* program);
+// The program's name, its version and the commit it was built from.
+extern const char* const show_version;
 
 void load_images();
 // The pictures and the renderers' tables, made before the first frame.

@@ -25,13 +25,15 @@
 #include "platform/clock.h"
 #include "platform/present.h"
 #include "platform/stop_signals.h"
+#include "platform/program_folder.h"
 #include "shell/shell.h"
 
 namespace {
 
 const char kUsage[] =
     "usage: demo-capture [options]\n"
-    "  --data DIR          folder holding images/ and music/ (default: current folder)\n"
+    "  --data DIR          folder holding images/ and music/ (default: the working\n"
+    "                      folder, else the install's share folder, else the build's)\n"
     "  --fps N             frames per second of show time (default 60)\n"
     "  --frames DIR        write every frame as DIR/frame-NNNNN.png; a folder that\n"
     "                      holds frames of an earlier run is refused\n"
@@ -50,12 +52,13 @@ const char kUsage[] =
     "  --simd NAME         the vector instructions that draw (default: the best the\n"
     "                      processor runs; also the DEMO_SIMD environment variable);\n"
     "                      --simd list prints those it runs, best first\n"
+    "  --version           the program's version\n"
     "With no output option the show is rendered and only timed. Numbers are plain\n"
     "decimals. A file output appears only when complete; an earlier file of that\n"
     "name stays as it was when the run fails or is interrupted.\n";
 
 struct Options {
-  std::string data_dir = ".";
+  std::string data_dir;  // empty: looked for
   int fps = kSteppedFps;
   std::string frames_dir;
   bool overwrite = false;
@@ -196,6 +199,12 @@ Options parse_options(int argc, char** argv) {
     else if (arg == "--simd") choose_simd(value());
     else if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
+      std::fputs(data_search_report(data_folders(program_folder())).c_str(), stdout);
+      check_written(stdout, "standard output");
+      std::exit(0);
+    } else if (arg == "--version") {
+      std::printf("demo-capture (JUBRA demo) %s, vector target %s\n", show_version,
+                  simd_target_name());
       check_written(stdout, "standard output");
       std::exit(0);
     } else refuse("unknown option '" + arg + "'\n" + kUsage);
@@ -334,7 +343,11 @@ int main(int argc, char** argv) {
   Options o = parse_options(argc, argv);
   signal(SIGPIPE, SIG_IGN);
   catch_stop_signals();
-  if (chdir(o.data_dir.c_str()) != 0) die("cannot enter the data folder '" + o.data_dir + "'");
+  if (o.data_dir.empty()) {
+    if (!enter_data_folder(data_folders(program_folder()), "demo-capture")) leave(1);
+  } else if (chdir(o.data_dir.c_str()) != 0) {
+    die("cannot enter the data folder '" + o.data_dir + "'");
+  }
   for (const std::string& file : {o.frame_file, o.video_file})
     if (!file.empty()) remove_stale_partials(file.substr(0, file.rfind('/') + 1));
   std::string error;

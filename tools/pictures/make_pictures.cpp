@@ -1,8 +1,9 @@
 // make-pictures: draws the show's seventeen pictures and writes them as 8-bit
 // RGBA PNG files with libpng, each with its own filter, compression and IDAT
 // chunk size, so that loading the show works the whole decoder.
-//   make-pictures OUTPUT_DIR [--preview PREVIEW_DIR]
-// The preview writes every picture enlarged 8 times over a chequer, for looking at.
+//   make-pictures OUTPUT_DIR [--preview PREVIEW_DIR] [--icon FILE]
+// The preview writes every picture enlarged 8 times over a chequer, for looking at;
+// the icon is the octopus sprite, its key colour made transparent, for the desktop.
 #include <png.h>
 #include <zlib.h>
 
@@ -102,25 +103,45 @@ Canvas preview_of(const Canvas& canvas) {
   return big;
 }
 
+Canvas icon() {
+  Canvas canvas = draw_octopus();
+  for (uint32_t& p : canvas.pixels)
+    if (p == KEY) p = 0;
+  return canvas;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2 && !(argc == 4 && std::strcmp(argv[2], "--preview") == 0)) {
-    std::fprintf(stderr, "usage: make-pictures OUTPUT_DIR [--preview PREVIEW_DIR]\n");
+  const char* preview_dir = nullptr;
+  const char* icon_file = nullptr;
+  bool usage = argc < 2 || argc % 2 != 0;
+  for (int i = 2; !usage && i < argc; i += 2) {
+    if (std::strcmp(argv[i], "--preview") == 0) preview_dir = argv[i + 1];
+    else if (std::strcmp(argv[i], "--icon") == 0) icon_file = argv[i + 1];
+    else usage = true;
+  }
+  if (usage) {
+    std::fprintf(stderr, "usage: make-pictures OUTPUT_DIR [--preview PREVIEW_DIR] [--icon FILE]\n");
     return 2;
   }
   std::string out = argv[1];
   constexpr Encoding preview_encoding = {PNG_FILTER_NONE, 1, Z_DEFAULT_STRATEGY, 15, 8192};
+  constexpr Encoding icon_encoding = {PNG_ALL_FILTERS, 9, Z_DEFAULT_STRATEGY, 15, 8192};
   for (const PictureFile& file : picture_files) {
     Canvas canvas = file.draw();
     if (!write_png(out + "/" + file.name, canvas, file.encoding)) {
       std::fprintf(stderr, "make-pictures: cannot write %s/%s\n", out.c_str(), file.name);
       return 1;
     }
-    if (argc == 4 && !write_png(std::string(argv[3]) + "/" + file.name, preview_of(canvas), preview_encoding)) {
-      std::fprintf(stderr, "make-pictures: cannot write preview %s/%s\n", argv[3], file.name);
+    if (preview_dir && !write_png(std::string(preview_dir) + "/" + file.name, preview_of(canvas), preview_encoding)) {
+      std::fprintf(stderr, "make-pictures: cannot write preview %s/%s\n", preview_dir, file.name);
       return 1;
     }
+  }
+  if (icon_file && !write_png(icon_file, icon(), icon_encoding)) {
+    std::fprintf(stderr, "make-pictures: cannot write the icon %s\n", icon_file);
+    return 1;
   }
   return 0;
 }
