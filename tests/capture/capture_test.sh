@@ -88,10 +88,11 @@ fi
 # The video gets the frames converted as ffmpeg converts the PNG frames
 # itself (x86 arithmetic, truncations included): the same encoder settings
 # then decode to the same pictures, the frame's bottom rows included.
-mkdir "$work/frames"
-"$capture" --data "$data" --fps 2 --until-seconds 25 --quiet --frames "$work/frames" >/dev/null 2>&1
-"$capture" --data "$data" --fps 2 --until-seconds 25 --quiet --video "$work/v.mp4" >/dev/null 2>&1
-ffmpeg -loglevel error -framerate 2 -i "$work/frames/frame-%05d.png" -c:v libx264 -preset ultrafast \
+# --frames makes its folder.
+"$capture" --data "$data" --fps 2 --until-seconds 25 --quiet --frames "$work/new/frames" >/dev/null 2>&1
+"$capture" --data "$data" --fps 2 --until-seconds 25 --quiet --video "$work/v.mp4" \
+  --video-quality fast >/dev/null 2>&1
+ffmpeg -loglevel error -framerate 2 -i "$work/new/frames/frame-%05d.png" -c:v libx264 -preset ultrafast \
   -crf 18 -pix_fmt yuv420p "$work/ref.mp4"
 for video in v ref; do ffmpeg -loglevel error -i "$work/$video.mp4" -map 0:v -f framemd5 "$work/$video.md5"; done
 if ! diff -q <(grep -v '^#' "$work/v.md5") <(grep -v '^#' "$work/ref.md5") >/dev/null; then
@@ -112,7 +113,8 @@ expect_refusal() {
   fi
 }
 expect_refusal "cannot write $work/none/f.png" "$capture" --data "$data" --frame "$work/none/f.png" --at-t 1
-expect_refusal "cannot write frames into the folder" "$capture" --data "$data" --frames "$work/none"
+expect_refusal "cannot make the folder" "$capture" --data "$data" --frames "$work/a.png/frames"
+expect_refusal "takes fast, balanced or small" "$capture" --data "$data" --video "$work/v.mp4" --video-quality best
 expect_refusal "the ffmpeg program was not found" env PATH=/nonexistent "$capture" --data "$data" --video "$work/v.mp4"
 expect_refusal "cannot enter the data folder" "$capture" --data "$work/none"
 expect_refusal "not 'none'" "$capture" --data "$data" --simd none

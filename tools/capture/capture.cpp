@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@
 #include "common/simd_target.h"
 #include "common/timeline.h"
 #include "common/workers.h"
+#include "frame_files.h"
 #include "outputs.h"
 #include "platform/clock.h"
 #include "platform/present.h"
@@ -35,8 +37,8 @@ const char kUsage[] =
     "  --data DIR          folder holding images/ and music/ (default: the working\n"
     "                      folder, else the install's share folder, else the build's)\n"
     "  --fps N             frames per second of show time (default 60)\n"
-    "  --frames DIR        write every frame as DIR/frame-NNNNN.png; a folder that\n"
-    "                      holds frames of an earlier run is refused\n"
+    "  --frames DIR        write every frame as DIR/frame-NNNNN.png (the folder is\n"
+    "                      made); a folder holding frames of an earlier run is refused\n"
     "  --overwrite         with --frames: remove the earlier run's frames first\n"
     "  --frame FILE        write one frame, chosen with --at-seconds or --at-t\n"
     "  --at-seconds S      the moment of --frame, in seconds from start-up\n"
@@ -44,6 +46,8 @@ const char kUsage[] =
     "  --video FILE        write an H.264 MP4 video with the music (silent when the\n"
     "                      music cannot be played)\n"
     "  --size WxH          video size (default 1600x900)\n"
+    "  --video-quality Q   fast (quickest to encode, largest), balanced (the\n"
+    "                      default, under half the size) or small (slowest, smallest)\n"
     "  --hashes            print a hash of every frame to standard output (the\n"
     "                      timing report and messages go to standard error)\n"
     "  --until-seconds S   stop after S seconds of show time (default: the show's end)\n"
@@ -67,6 +71,7 @@ struct Options {
   std::string video_file;
   int video_width = kFrameWidth;
   int video_height = kFrameHeight;
+  int video_quality = kDefaultVideoQuality;
   bool hashes = false;
   double until_ms = -1;
   bool quiet = false;
@@ -91,6 +96,8 @@ CaptureState cap;
 // a run stopped by SIGINT or SIGTERM then ends by its signal.
 [[noreturn]] void leave(int status) {
   video_discard(&cap.video);
+  std::string unreported;
+  frame_files_close(&unreported);
   if (const int signal_number = stop_signal()) {
     std::signal(signal_number, SIG_DFL);
     std::raise(signal_number);
@@ -186,6 +193,13 @@ Options parse_options(int argc, char** argv) {
           o.video_width % 2 || o.video_height % 2)
         refuse(std::string("--size takes WIDTHxHEIGHT, even numbers from 16x16 to 7680x4320, not '") +
                text + "'");
+    } else if (arg == "--video-quality") {
+      const std::string name = value();
+      o.video_quality = -1;
+      for (int q = 0; q < int(std::size(kVideoQualities)); ++q)
+        if (name == kVideoQualities[q].name) o.video_quality = q;
+      if (o.video_quality < 0)
+        refuse("--video-quality takes fast, balanced or small, not '" + name + "'");
     } else if (arg == "--overwrite") o.overwrite = true;
     else if (arg == "--hashes") o.hashes = true;
     else if (arg == "--until-seconds") o.until_ms = number_argument("--until-seconds", value()) * 1000.0;
@@ -270,7 +284,7 @@ void write_outputs(const Options& o, int n, uint32_t ms, float t) {
     check_written(stdout, "standard output");
   }
   if (!o.frames_dir.empty() &&
-      !write_frame_png(frame_path(o.frames_dir, n), cap.presented.data(), &error))
+      !frame_files_write(frame_path(o.frames_dir, n), cap.presented.data(), &error))
     die(error);
   if (!o.video_file.empty() && !video_write(&cap.video, cap.presented.data(), &error)) die(error);
 }
@@ -311,9 +325,12 @@ void print_report(FILE* out, double wall, double show_seconds) {
                double(slowest_all.t));
 }
 
-// Frames of an earlier run would mix with this run's: they are removed with
-// --overwrite and refused otherwise.
+// The folder is made when missing. Frames of an earlier run would mix with
+// this run's: they are removed with --overwrite and refused otherwise.
 void prepare_frames_dir(const Options& o) {
+  std::error_code failed;
+  std::filesystem::create_directories(o.frames_dir, failed);
+  if (failed) die("cannot make the folder '" + o.frames_dir + "': " + failed.message());
   if (access(o.frames_dir.c_str(), W_OK | X_OK) != 0)
     die("cannot write frames into the folder '" + o.frames_dir + "': " + std::strerror(errno));
   const std::vector<std::string> earlier = earlier_frames(o.frames_dir);
@@ -352,9 +369,13 @@ int main(int argc, char** argv) {
     if (!file.empty()) remove_stale_partials(file.substr(0, file.rfind('/') + 1));
   std::string error;
   if (!o.frame_file.empty() && !can_write_file(o.frame_file, &error)) die(error);
-  if (!o.frames_dir.empty()) prepare_frames_dir(o);
+  if (!o.frames_dir.empty()) {
+    prepare_frames_dir(o);
+    frame_files_open();
+  }
   if (!o.video_file.empty() &&
       !video_open(&cap.video, o.video_file, o.fps, o.video_width, o.video_height,
+                  kVideoQualities[o.video_quality],
                   absolute(music_file_name), &error))
     die(error);
 
@@ -388,6 +409,7 @@ int main(int argc, char** argv) {
   }
   if (single && !write_frame_png(o.frame_file, cap.presented.data(), &error)) die(error);
   if (!o.video_file.empty() && !video_close(&cap.video, &error)) die(error);
+  if (!o.frames_dir.empty() && !frame_files_close(&error)) die(error);
   double wall = wall_seconds() - started;
   if (!o.quiet) std::fputc('\n', stderr);
   FILE* report = o.hashes ? stderr : stdout;

@@ -47,8 +47,23 @@ struct VideoSink {
   bool failed = false;   // ffmpeg stopped taking frames
 };
 
+// --video-quality: x264's settings for a choice between encoding speed and
+// file size, each measured on the show in docs/capture.md.
+struct VideoQuality {
+  const char* name;
+  const char* preset;
+  const char* crf;
+  bool animation;  // -tune animation
+};
+constexpr VideoQuality kVideoQualities[] = {
+    {"fast", "ultrafast", "18", false},
+    {"balanced", "fast", "14", false},
+    {"small", "medium", "15", true},
+};
+constexpr int kDefaultVideoQuality = 1;
+
 bool video_open(VideoSink* video, const std::string& path, int fps, int width, int height,
-                const std::string& music_path, std::string* error);
+                const VideoQuality& quality, const std::string& music_path, std::string* error);
 bool video_write(VideoSink* video, const uint32_t* pixels, std::string* error);
 bool video_close(VideoSink* video, std::string* error);
 // Ends ffmpeg and removes its partial file; nothing when no video is open.
