@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the show's Debian package with CPack into out/ and checks it with
 # lintian, which must report no errors. Usage: package.sh [BUILD_DIR OUT_DIR]
-# (with a build folder given, that folder is packaged as it is, unbuilt).
+# (by default build/ in Release, into out/).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -11,6 +11,10 @@ if [ $# -eq 0 ]; then
   bash scripts/build.sh build -DCMAKE_BUILD_TYPE=Release
   set -- build out
 fi
+# Configured and built again, so that the package's version and changelog
+# name the commit the programs print (nothing to rebuild when none is new).
+cmake "$1" >/dev/null
+cmake --build "$1" >/dev/null
 build=$(cd "$1" && pwd)
 mkdir -p "$2"
 out=$(cd "$2" && pwd)
