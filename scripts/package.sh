@@ -6,7 +6,6 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 bash scripts/install-deps.sh
-bash scripts/install-deps.sh dpkg-dev lintian
 if [ $# -eq 0 ]; then
   bash scripts/build.sh build -DCMAKE_BUILD_TYPE=Release
   set -- build out
