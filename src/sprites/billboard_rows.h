@@ -17,18 +17,17 @@ constexpr int kRunFillSpill = 3;
 void fill_runs(uint32_t* words, int32_t first, const int32_t* run_end, const uint32_t* run_word,
                int runs);
 
-// The stores of one sampled row: stretches of columns in steps of four from
-// the row's first column, each copied or blended; or, on processors with
-// the wide instructions, the row's one stretch stored sixteen words at a
-// time under its select words.
+// The stores of one sampled row: stretches of columns in steps of a vector
+// (at least kPlanStep columns, steps lying on multiples of their width),
+// each copied or blended.
+constexpr int kPlanStep = 4;
 struct RowStretch {
   int32_t first, end;
   bool copy;  // every select word of the stretch is all ones
 };
 struct RowStores {
   int count;
-  bool wide;
-  RowStretch stretches[kFrameWidth / 4];  // 0..399: one for each step of four at most
+  RowStretch stretches[kFrameWidth / kPlanStep];  // one for each step at most
 };
 
 // For c in first .. end - 1: select[c] becomes shown[c] (0 or 0xFFFFFFFF)
