@@ -1,13 +1,16 @@
 // The worker pool: its threads, the job they share, and the hand-over. A job
-// is a range cut into blocks, and each thread, the caller's included, owns a
-// run of neighbouring blocks that it draws from the front; a thread whose run
-// is done takes blocks from the back of the others' runs. Neighbouring blocks
-// on one core keep two cores from writing alternate stretches of each row,
-// which measured slower than one core alone for the same work.
+// is a range cut into blocks, and each thread drawing it, the caller's
+// included, owns a run of neighbouring blocks that it draws from the front;
+// a thread whose run is done takes blocks from the back of the others' runs.
+// Neighbouring blocks on one core keep two cores from writing alternate
+// stretches of each row, which measured slower than one core alone for the
+// same work. No more threads draw a job than the machine has cores: the
+// helpers take turns at the seats a job offers, and the others sleep.
 #include "common/workers.h"
 
 #include <pthread.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -45,8 +48,8 @@ struct Job {
   void* context;
   int count;
   int block;
-  int threads;
-  std::unique_ptr<Run[]> runs;  // one per thread, the caller's first
+  int threads;                  // drawing it: the caller and the seated helpers
+  std::unique_ptr<Run[]> runs;  // one per seat, the caller's first
 };
 
 // Polls of a flag before a thread sleeps on the lock: about 50 microseconds,
@@ -71,15 +74,22 @@ bool spin_until(Done done) {
   return false;
 }
 
+// A helper beyond the cores would draw nothing faster, only take turns on
+// them: woken for every job, 255 helpers on 2 cores cost about eight times
+// the frame's drawing in sleeps and wake-ups alone. So each job offers one
+// seat fewer than the cores; helpers awake take them first, and only the
+// seats left over wake a sleeping one.
 struct Pool {
   int wanted = 0;  // 0: one thread per core
   std::vector<std::thread> threads;
   std::mutex lock;
-  std::condition_variable wake;         // a new job, or time to stop
-  std::condition_variable idle;         // the last helper finished its part
-  std::atomic<unsigned> generation{0};  // counts jobs, so a helper takes each once
-  std::atomic<int> busy{0};             // helpers still working on the job
+  std::condition_variable wake;   // a seat to take, or time to stop
+  std::condition_variable idle;   // the last seated helper finished its part
+  std::atomic<int> free_seats{0};  // of the current job; the last one is seat 1
+  std::atomic<int> busy{0};        // seats whose helper has not finished, free ones included
   std::atomic<bool> stopping{false};
+  int seats = 0;  // each job offers, at most one fewer than the cores
+  int awake = 0;  // helpers not asleep on wake, under the lock: they take seats unasked
   Job job;
 
   ~Pool() { stop(); }
@@ -95,25 +105,35 @@ struct Pool {
     stopping = false;
   }
 
-  // Helpers are started between jobs, so each begins waiting for the next.
-  // Thread k draws run k of every job; the caller's is run 0.
-  void start(int helpers) {
-    job.runs = std::make_unique<Run[]>(helpers + 1);
-    unsigned g = generation.load();
-    for (int k = 1; k <= helpers; ++k) threads.emplace_back([this, g, k] { help(g, k); });
+  // Helpers are started between jobs, so each begins waiting for a seat.
+  void start(int helpers, int cores) {
+    seats = std::min(helpers, cores - 1);
+    job.runs = std::make_unique<Run[]>(seats + 1);
+    awake = helpers;
+    for (int k = 0; k < helpers; ++k) threads.emplace_back([this] { help(); });
   }
 
-  bool job_after(unsigned seen) const { return stopping || generation.load() != seen; }
+  // A free seat of the current job, which names the run its helper draws;
+  // 0 when none is left.
+  int take_seat() {
+    int free = free_seats.load();
+    while (free > 0 && !free_seats.compare_exchange_weak(free, free - 1)) {
+    }
+    return free > 0 ? free : 0;
+  }
 
-  void help(unsigned seen, int own) {
+  void help() {
     for (;;) {
-      if (!spin_until([&] { return job_after(seen); })) {
+      int seat = 0;
+      auto seated = [&] { return stopping || (seat = take_seat()) > 0; };
+      if (!spin_until(seated)) {
         std::unique_lock<std::mutex> hold(lock);
-        wake.wait(hold, [&] { return job_after(seen); });
+        --awake;
+        wake.wait(hold, seated);
+        ++awake;
       }
       if (stopping) return;
-      seen = generation.load();
-      take_blocks(own);
+      take_blocks(seat);
       if (busy.fetch_sub(1) == 1) {
         std::lock_guard<std::mutex> hold(lock);
         idle.notify_one();
@@ -135,26 +155,32 @@ struct Pool {
     }
   }
 
-  // The job is written while no helper reads it: every helper has finished
-  // the last one, and each reads the job only once the generation moves on.
-  void run(int helpers, int count, int block, WorkerBlock work, void* context) {
+  // The job is written while no helper reads it: every seated helper has
+  // finished the last one, and a helper reads the job only once it has a
+  // seat. Seats nobody took by the time the caller's blocks are done are
+  // withdrawn: the blocks are drawn, and a helper still waking finds none.
+  void run(int count, int block, WorkerBlock work, void* context) {
     job.work = work;
     job.context = context;
     job.count = count;
     job.block = block;
-    job.threads = helpers + 1;
+    job.threads = seats + 1;
     int64_t blocks = (int64_t(count) + block - 1) / block;
     for (int k = 0; k < job.threads; ++k)
       job.runs[k].ends.store(
           run_ends(uint32_t(blocks * k / job.threads), uint32_t(blocks * (k + 1) / job.threads)),
           std::memory_order_relaxed);
-    busy = helpers;
+    busy = seats;
+    int asleep_to_wake;
     {
       std::lock_guard<std::mutex> hold(lock);
-      ++generation;
+      free_seats = seats;
+      asleep_to_wake = seats - awake;
     }
-    wake.notify_all();
+    for (int k = 0; k < asleep_to_wake; ++k) wake.notify_one();
     take_blocks(0);
+    int withdrawn = free_seats.exchange(0);
+    if (withdrawn > 0 && busy.fetch_sub(withdrawn) == withdrawn) return;
     if (spin_until([&] { return busy.load() == 0; })) return;
     std::unique_lock<std::mutex> hold(lock);
     idle.wait(hold, [&] { return busy.load() == 0; });
@@ -218,7 +244,7 @@ void workers_run(int count, int block, WorkerBlock work, void* context) {
   }
   if (int(p.threads.size()) != helpers) {
     p.stop();
-    p.start(helpers);
+    p.start(helpers, machine_threads());
   }
-  p.run(helpers, count, block, work, context);
+  p.run(count, block, work, context);
 }
