@@ -50,33 +50,45 @@ bool fail_start(const char* message) {
   return false;
 }
 
-void jump(int64_t delta_ms) {
-  int64_t target = std::clamp(int64_t(clock_ticks()) + delta_ms, int64_t(0), int64_t(kShowMs));
-  show_seek(uint32_t(target));
-}
-
 void set_paused(bool paused) {
   shell.paused = paused;
   clock_hold(paused);
   music_pause(paused);
 }
 
-void obey(ViewerCommand command) {
-  switch (command) {
-    case COMMAND_QUIT: shell.running = false; break;
-    case COMMAND_PAUSE: set_paused(!shell.paused); break;
-    case COMMAND_BACK: jump(-kJumpMs); break;
-    case COMMAND_FORWARD: jump(kJumpMs); break;
-    case COMMAND_RESTART: show_seek(0); break;
-    case COMMAND_FULLSCREEN: platform_toggle_fullscreen(); break;
-    case COMMAND_OVERLAY: shell.overlay = !shell.overlay; break;
-  }
+// Where the jumps taken so far lead, each from where the one before led.
+struct PendingSeek {
+  bool pending = false;
+  int64_t ms = 0;
+};
+
+int64_t aimed_from(const PendingSeek& seek) {
+  return seek.pending ? seek.ms : int64_t(clock_ticks());
+}
+
+void aim(PendingSeek* seek, int64_t ms) {
+  seek->ms = std::clamp(ms, int64_t(0), int64_t(kShowMs));
+  seek->pending = true;
 }
 
 // Every pending command, so a burst of other events never delays a key.
+// Quitting ends the taking, with nothing after it obeyed and no jump made;
+// the jumps among the commands make one replay, to where they lead.
 void take_commands() {
+  PendingSeek seek;
   ViewerCommand command;
-  while (shell.running && platform_next_command(&command)) obey(command);
+  while (platform_next_command(&command)) {
+    switch (command) {
+      case COMMAND_QUIT: shell.running = false; return;
+      case COMMAND_PAUSE: set_paused(!shell.paused); break;
+      case COMMAND_BACK: aim(&seek, aimed_from(seek) - kJumpMs); break;
+      case COMMAND_FORWARD: aim(&seek, aimed_from(seek) + kJumpMs); break;
+      case COMMAND_RESTART: aim(&seek, 0); break;
+      case COMMAND_FULLSCREEN: platform_toggle_fullscreen(); break;
+      case COMMAND_OVERLAY: shell.overlay = !shell.overlay; break;
+    }
+  }
+  if (seek.pending) show_seek(uint32_t(seek.ms));
 }
 
 void draw_measured_frame() {

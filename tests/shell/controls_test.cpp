@@ -13,6 +13,7 @@
 #include "common/framebuffer.h"
 #include "common/timeline.h"
 #include "platform/clock.h"
+#include "platform/controls.h"
 #include "platform/display.h"
 #include "platform/music.h"
 #include "raycast/camera.h"
@@ -269,6 +270,73 @@ TEST(Controls, EveryPendingEventIsTakenEachFrame) {
   uint32_t presented = platform_frames_presented();
   EXPECT_FALSE(show_step());
   EXPECT_EQ(platform_frames_presented() - presented, 1u);
+}
+
+// Escape behind 2,000 queued jumps ends the show with none of them replayed;
+// jumps queued together (Home, and Left at 0 s, included) make one replay
+// to where they lead, with no more clock readings than one jump's.
+TEST(Controls, QuitWinsAndQueuedJumpsMakeOneReplay) {
+  {
+    ShowRun run({"--start", "60", "--mute"});
+    clock_reset_stats();
+    run.step_and_hash();
+    uint32_t one_frame_readings = clock_stats().readings;
+    for (int i = 0; i < 1000; ++i) {
+      press(SDLK_LEFT);
+      press(SDLK_RIGHT);
+    }
+    press(SDLK_ESCAPE);
+    clock_reset_stats();
+    EXPECT_FALSE(show_step());
+    EXPECT_LT(clock_stats().readings, 2 * one_frame_readings);
+  }
+  uint32_t one_jump_readings, one_jump_ms;
+  {
+    ShowRun run({"--start", "60", "--mute"});
+    press(SDLK_RIGHT);
+    clock_reset_stats();
+    run.step_and_hash();
+    one_jump_readings = clock_stats().readings;
+    one_jump_ms = clock_ticks();
+  }
+  ShowRun run({"--start", "60", "--mute"});
+  for (SDL_Keycode key : {SDLK_RIGHT, SDLK_RIGHT, SDLK_HOME, SDLK_LEFT}) press(key);
+  for (int i = 0; i < 13; ++i) press(SDLK_RIGHT);
+  clock_reset_stats();
+  run.step_and_hash();
+  EXPECT_LE(clock_stats().readings, one_jump_readings);
+  EXPECT_EQ(clock_ticks(), one_jump_ms);
+}
+
+// Two presses of a toggle key 0 ms apart reach SDL as a press and a repeat
+// (X11 takes the release between them for the key repeating); both count.
+// A held key's repeats, a third of a second on, do not.
+TEST(Controls, EveryTogglePressCounts) {
+  ShowRun run({"--mute"});
+  auto key = [](SDL_Keycode sym, Uint8 repeat) {
+    SDL_Event event = {};
+    event.type = SDL_KEYDOWN;
+    event.key.keysym.sym = sym;
+    event.key.repeat = repeat;
+    ASSERT_EQ(SDL_PushEvent(&event), 1);
+  };
+  auto commands = [] {
+    std::vector<ViewerCommand> taken;
+    ViewerCommand command;
+    while (platform_next_command(&command)) taken.push_back(command);
+    return taken;
+  };
+  key(SDLK_f, 0);
+  key(SDLK_f, 1);
+  key(SDLK_F1, 0);
+  key(SDLK_F1, 1);
+  EXPECT_EQ(commands(), (std::vector<ViewerCommand>{COMMAND_FULLSCREEN, COMMAND_FULLSCREEN,
+                                                    COMMAND_OVERLAY, COMMAND_OVERLAY}));
+  key(SDLK_SPACE, 0);
+  SDL_Delay(300);
+  key(SDLK_SPACE, 1);
+  key(SDLK_SPACE, 1);
+  EXPECT_EQ(commands(), std::vector<ViewerCommand>{COMMAND_PAUSE});
 }
 
 // The loop starts again from the beginning once the end has been drawn.
