@@ -1,6 +1,6 @@
 // SDL video: start-up in the shell's order, the window's size and fullscreen,
-// and the upload-copy-present of the framebuffer. The texture keeps SDL's default
-// blend mode, so frame pixels with alpha below 0xFF blend over the old picture.
+// and the upload-copy-present of the finished picture. The texture replaces
+// the window's contents (blend mode none): what the back buffer held never shows.
 #include "platform/display.h"
 
 #include <SDL.h>
@@ -98,12 +98,13 @@ bool platform_open_renderer() {
 void platform_create_texture() {
   display.frame_texture = SDL_CreateTexture(display.renderer, SDL_PIXELFORMAT_ABGR8888,
                                             SDL_TEXTUREACCESS_STREAMING, kFrameWidth, kFrameHeight);
+  SDL_SetTextureBlendMode(display.frame_texture, SDL_BLENDMODE_NONE);
 }
 
 void platform_hide_cursor() { SDL_ShowCursor(SDL_DISABLE); }
 
-void platform_present(const uint32_t* pixels) {
-  SDL_UpdateTexture(display.frame_texture, nullptr, pixels, kFramePitchBytes);
+void platform_present(const uint32_t* picture) {
+  SDL_UpdateTexture(display.frame_texture, nullptr, picture, kFramePitchBytes);
   SDL_RenderCopy(display.renderer, display.frame_texture, nullptr, nullptr);
   SDL_RenderPresent(display.renderer);
   ++display.frames_presented;

@@ -1,5 +1,5 @@
 // The window, its renderer and the streaming texture that receives each
-// finished frame; with controls.h the only place the system talks to SDL's
+// finished picture; with controls.h the only place the system talks to SDL's
 // video and events.
 #pragma once
 #include <cstdint>
@@ -11,7 +11,9 @@ bool platform_open_window(int width, int height);
 bool platform_open_renderer();    // first suitable driver, synchronised to the retrace
 void platform_create_texture();   // 1600 x 900 ABGR8888, streaming
 void platform_hide_cursor();
-void platform_present(const uint32_t* pixels);
+// Shows a 1600 x 900 picture over the whole window as it is, alpha unused
+// (present.h blends the frames into it).
+void platform_present(const uint32_t* picture);
 // Covering the screen becomes a normal window (the opening size, or 1600 x
 // 900 for the desktop-sized one), and a normal window covers the screen.
 void platform_toggle_fullscreen();

@@ -1,7 +1,8 @@
 // The window's presentation, modelled in software: the frame is blended over
-// the previously presented picture with straight alpha, as the streaming
-// texture's default blend mode does on screen. The browser page presents this
-// way, and the offline renderer's pictures are made with it.
+// the previously presented picture with straight alpha, once per presented
+// frame. The shell makes the window's and the browser page's picture this
+// way, and the offline renderer's pictures are made with it; the picture
+// starts opaque black (kFrameClearColour), as a window does.
 #pragma once
 #include <cstdint>
 

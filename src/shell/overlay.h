@@ -1,5 +1,6 @@
 // The viewer's overlay: show time, scene, frame time and frame rate, drawn
-// into a copy of the frame for presentation, never into frame_pixels.
+// into a copy of the window's picture for the screen alone, never into
+// frame_pixels nor into the picture the next frame is blended over.
 #pragma once
 #include <cstdint>
 

@@ -15,6 +15,7 @@
 #include "platform/controls.h"
 #include "platform/display.h"
 #include "platform/music.h"
+#include "platform/present.h"
 #include "platform/stop_signals.h"
 #include "platform/program_folder.h"
 #include "shell/overlay.h"
@@ -39,7 +40,8 @@ struct ShellState {
   bool overlay = false;
   bool redraw = false;  // a frame to draw although paused: the show was moved
   float t = 0;          // of the last drawn frame
-  uint32_t* presented = nullptr;  // the frame with the overlay, made when first shown
+  uint32_t* picture = nullptr;    // the window's: every presented frame blended over the last
+  uint32_t* overlaid = nullptr;   // the picture with the overlay, made when first shown
   FrameMeter meter;
 };
 ShellState shell;
@@ -110,14 +112,18 @@ void count_presented_frame() {
   meter.second_started_ms = now;
 }
 
+// A paused show presents its held frame again and again, so pixels with
+// alpha below 0xFF settle over their own trails. The overlay goes on a copy:
+// the next frame is blended over the picture without it.
 void present_frame() {
   count_presented_frame();
-  if (!shell.overlay) return platform_present(frame_pixels);
-  if (!shell.presented) shell.presented = static_cast<uint32_t*>(std::malloc(kFrameBytes));
-  if (!shell.presented) return platform_present(frame_pixels);
-  std::memcpy(shell.presented, frame_pixels, kFrameBytes);
-  draw_overlay(shell.presented, {shell.t, shell.meter.work_ms, shell.meter.fps, shell.paused});
-  platform_present(shell.presented);
+  present_blend(shell.picture, frame_pixels, int(kFramePixelCount));
+  if (!shell.overlay) return platform_present(shell.picture);
+  if (!shell.overlaid) shell.overlaid = static_cast<uint32_t*>(std::malloc(kFrameBytes));
+  if (!shell.overlaid) return platform_present(shell.picture);
+  std::memcpy(shell.overlaid, shell.picture, kFrameBytes);
+  draw_overlay(shell.overlaid, {shell.t, shell.meter.work_ms, shell.meter.fps, shell.paused});
+  platform_present(shell.overlaid);
 }
 
 }  // namespace
@@ -141,7 +147,9 @@ bool show_start(const ShowOptions& options) {
     return fail_start("Error creating SDL window.\n");
   if (!platform_open_renderer()) return fail_start("Error creating SDL renderer.\n");
   frame_pixels = framebuffer_allocate();
-  if (!frame_pixels) return fail_start("Error allocating the frame buffer.\n");
+  shell.picture = framebuffer_allocate();
+  if (!frame_pixels || !shell.picture) return fail_start("Error allocating the frame buffer.\n");
+  fill_pixels(shell.picture, kFramePixelCount, kFrameClearColour);
   platform_create_texture();
   shell.running = true;
   platform_hide_cursor();
@@ -172,7 +180,8 @@ void show_stop() {
   free_images();
   std::free(frame_pixels);
   frame_pixels = nullptr;
-  std::free(shell.presented);
+  std::free(shell.picture);
+  std::free(shell.overlaid);
   shell = ShellState{};
   platform_close();
 }

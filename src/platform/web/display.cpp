@@ -1,22 +1,14 @@
-// The page's canvas as the window: each finished frame is blended over the
-// picture presented before (the trails of the desktop window) and put on the
+// The page's canvas as the window: each finished picture is put on the
 // canvas, which the page scales to fit the browser's window at 16:9.
 #include <emscripten.h>
 
-#include <cstdlib>
-
 #include "common/framebuffer.h"
 #include "platform/display.h"
-#include "platform/present.h"
 #include "platform/web/web_clock.h"
 
 namespace {
 
-struct DisplayState {
-  uint32_t* presented = nullptr;  // the canvas's picture, 1600 x 900
-  uint32_t frames_presented = 0;
-};
-DisplayState display;
+uint32_t frames_presented = 0;
 
 EM_JS(int, page_has_canvas, (), { return Module.canvas ? 1 : 0; });
 EM_JS(int, page_has_audio, (), { return Module.hasAudio() ? 1 : 0; });
@@ -40,29 +32,20 @@ bool platform_open_window(int, int) { return page_has_canvas() != 0; }
 
 bool platform_open_renderer() { return true; }
 
-// The canvas starts as the window does, opaque black.
-void platform_create_texture() {
-  display.presented = static_cast<uint32_t*>(std::malloc(kFrameBytes));
-  if (!display.presented) return;
-  for (size_t i = 0; i < kFramePixelCount; ++i) display.presented[i] = kFrameClearColour;
-}
+// The canvas takes each picture whole.
+void platform_create_texture() {}
 
 void platform_hide_cursor() { page_hide_cursor(); }
 
-void platform_present(const uint32_t* pixels) {
-  if (!display.presented) return;
-  present_blend(display.presented, pixels, int(kFramePixelCount));
-  page_show_picture(display.presented, kFrameWidth, kFrameHeight);
-  ++display.frames_presented;
+void platform_present(const uint32_t* picture) {
+  page_show_picture(picture, kFrameWidth, kFrameHeight);
+  ++frames_presented;
 }
 
 // Browsers allow fullscreen only from a key press or click, which the page
 // handles itself (F, double-click); from within a frame this may be refused.
 void platform_toggle_fullscreen() { page_toggle_fullscreen(); }
 
-uint32_t platform_frames_presented() { return display.frames_presented; }
+uint32_t platform_frames_presented() { return frames_presented; }
 
-void platform_close() {
-  std::free(display.presented);
-  display.presented = nullptr;
-}
+void platform_close() {}

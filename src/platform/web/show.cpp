@@ -13,6 +13,7 @@
 #include "common/timeline.h"
 #include "platform/clock.h"
 #include "platform/display.h"
+#include "platform/present.h"
 #include "shell/shell.h"
 
 namespace {
@@ -91,7 +92,8 @@ EMSCRIPTEN_KEEPALIVE void web_capture(int fps, double at_ms, int hashes, int pre
   frame_pixels = framebuffer_allocate();
   if (!frame_pixels) return;
   touch_framebuffer();
-  if (present) platform_create_texture();
+  uint32_t* picture = present ? framebuffer_allocate() : nullptr;
+  if (picture) fill_pixels(picture, kFramePixelCount, kFrameClearColour);
   clock_use_virtual(0);
   prepare_show();
   uint32_t now = 0;
@@ -102,7 +104,10 @@ EMSCRIPTEN_KEEPALIVE void web_capture(int fps, double at_ms, int hashes, int pre
     float t = draw_frame();
     double spent = emscripten_get_now() - before;
     now = clock_ticks();
-    if (present) platform_present(frame_pixels);
+    if (picture) {
+      present_blend(picture, frame_pixels, int(kFramePixelCount));
+      platform_present(picture);
+    }
     std::printf("frame %d ms %u t %.4f hash %016llx took %.3f in %s\n", n, now, double(t),
                 static_cast<unsigned long long>(hashes ? frame_hash(frame_pixels) : 0), spent,
                 kSceneTimings[scene_at(t)].name);
@@ -112,7 +117,7 @@ EMSCRIPTEN_KEEPALIVE void web_capture(int fps, double at_ms, int hashes, int pre
   free_images();
   std::free(frame_pixels);
   frame_pixels = nullptr;
-  platform_close();
+  std::free(picture);
 }
 
 }  // extern "C"
