@@ -74,12 +74,13 @@ void aim(PendingSeek* seek, int64_t ms) {
 }
 
 // Every pending command, so a burst of other events never delays a key.
-// Quitting ends the taking, with nothing after it obeyed and no jump made;
-// the jumps among the commands make one replay, to where they lead.
+// Quitting (or a stop signal before) ends the taking, with nothing after it
+// obeyed and no jump made; the jumps among the commands make one replay, to
+// where they lead.
 void take_commands() {
   PendingSeek seek;
   ViewerCommand command;
-  while (platform_next_command(&command)) {
+  while (shell.running && platform_next_command(&command)) {
     switch (command) {
       case COMMAND_QUIT: shell.running = false; return;
       case COMMAND_PAUSE: set_paused(!shell.paused); break;
