@@ -16,6 +16,7 @@
 #include "platform/controls.h"
 #include "platform/display.h"
 #include "platform/music.h"
+#include "platform/present.h"
 #include "raycast/camera.h"
 #include "shell/shell.h"
 #include "sprites/sprites.h"
@@ -337,6 +338,38 @@ TEST(Controls, EveryTogglePressCounts) {
   key(SDLK_SPACE, 1);
   key(SDLK_SPACE, 1);
   EXPECT_EQ(commands(), std::vector<ViewerCommand>{COMMAND_PAUSE});
+}
+
+// The window's pixels as SDL's renderer holds them after the last present.
+std::vector<uint32_t> window_pixels() {
+  SDL_Window* window = nullptr;
+  for (Uint32 id = 1; !window && id < 1000; ++id) window = SDL_GetWindowFromID(id);
+  std::vector<uint32_t> pixels(kFramePixelCount);
+  EXPECT_EQ(SDL_RenderReadPixels(SDL_GetRenderer(window), nullptr, SDL_PIXELFORMAT_ABGR8888,
+                                 pixels.data(), kFrameWidth * 4),
+            0);
+  return pixels;
+}
+
+int differing_colours(const std::vector<uint32_t>& a, const uint32_t* b) {
+  int count = 0;
+  for (size_t i = 0; i < kFramePixelCount; ++i) count += ((a[i] ^ b[i]) & 0x00FFFFFF) != 0;
+  return count;
+}
+
+// The window shows each frame blended over the picture before it, as
+// demo-capture presents (in scene 1, where the floors' alpha is low); the
+// overlay shows on the window alone and leaves nothing behind.
+TEST(Controls, WindowShowsEachFrameBlendedOverThePictureBefore) {
+  ShowRun run({"--window", "1600x900", "--start", "36", "--mute"}, 20);
+  std::vector<uint32_t> presented(kFramePixelCount, kFrameClearColour);
+  for (SDL_Keycode key : {SDLK_UNKNOWN, SDLK_UNKNOWN, SDLK_F1, SDLK_F1}) {
+    if (key != SDLK_UNKNOWN) press(key);
+    run.step_and_hash();
+    present_blend(presented.data(), frame_pixels, int(kFramePixelCount));
+  }
+  EXPECT_EQ(differing_colours(window_pixels(), presented.data()), 0);
+  EXPECT_GT(differing_colours(presented, frame_pixels), 100000);
 }
 
 // The loop starts again from the beginning once the end has been drawn.
