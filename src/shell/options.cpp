@@ -1,7 +1,7 @@
 // The command line of demo: no option is the plain show; the others choose a
-// window, a starting moment, looping, silence, the drawing threads and the
-// vector instructions. A refusal names what was
-// wrong and shows the usage.
+// window, a starting moment, a paused start, looping, silence, the drawing
+// threads and the vector instructions. A refusal names what was wrong and
+// shows the usage.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +25,7 @@ int print_usage(FILE* out) {
                       "usage: demo [options]\n"
                       "  --window [WxH]    a resizable window (default %dx%d) instead of the whole desktop\n"
                       "  --start SECONDS   begin at that moment of the show (0 to %g)\n"
+                      "  --paused          begin paused on the first frame (Space plays on)\n"
                       "  --loop            start again after the end\n"
                       "  --mute            no music\n"
                       "  --threads N       threads that draw each frame (1 to %d; default one per core)\n"
@@ -140,6 +141,8 @@ bool parse_show_options(int argc, char** argv, ShowOptions* options, int* exit_s
       if (std::strcmp(next, "list") == 0) return answer(print_simd_targets() >= 0, exit_status);
       if (!simd_choose(next))
         return refuse("--simd takes a target that --simd list names, not", next, exit_status);
+    } else if (std::strcmp(arg, "--paused") == 0) {
+      options->paused = true;
     } else if (std::strcmp(arg, "--loop") == 0) {
       options->loop = true;
     } else if (std::strcmp(arg, "--mute") == 0) {

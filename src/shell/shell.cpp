@@ -161,6 +161,8 @@ bool show_start(const ShowOptions& options) {
     uint32_t reached = show_seek(options.start_ms);
     if (music) music_start(music_file_name, reached);
   }
+  if (options.paused) set_paused(true);
+  shell.redraw = true;  // the first frame is drawn, also when held
   return true;
 }
 

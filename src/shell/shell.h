@@ -64,6 +64,7 @@ struct ShowOptions {
   int window_height = 0;
   bool seek_at_start = false;
   uint32_t start_ms = 0;
+  bool paused = false;  // the first frame held until Space
   bool loop = false;
   bool mute = false;
   int threads = 0;  // threads that draw each frame; 0: one per core

@@ -63,6 +63,7 @@ TEST(Options, ChoicesAndRefusals) {
   EXPECT_EQ(parse({"--start", "126"}).options.start_ms, 126000u);
   EXPECT_EQ(plain.options.threads, 0);
   EXPECT_EQ(parse({"--threads", "3"}).options.threads, 3);
+  EXPECT_TRUE(parse({"--paused"}).options.paused);
 
   const std::vector<std::vector<const char*>> refused = {
       {"--fast"},           {"--window", "0x10"},   {"--window", "wide"}, {"--window", "80x40x2"},
@@ -179,16 +180,25 @@ void press(SDL_Keycode key) {
   ASSERT_EQ(SDL_PushEvent(&event), 1);
 }
 
+// Also begun paused, where the first frame is drawn and then held.
 TEST(Controls, StartAtSecondsDrawsDemoCapturesFrame) {
   InDataFolder data;
-  uint64_t from_start;
+  uint64_t from_start, held;
   {
     ShowRun run({"--start", "9", "--mute"});
     from_start = run.step_and_hash();
   }
+  {
+    ShowRun run({"--start", "9", "--paused", "--mute"}, 20);
+    held = run.step_and_hash();
+    uint32_t ms = clock_ticks();
+    EXPECT_EQ(run.step_and_hash(), held);
+    EXPECT_EQ(clock_ticks(), ms);
+  }
   ScopedFramebuffer framebuffer;
   load_images();
   EXPECT_EQ(from_start, drawn_all_the_way(9000, kSteppedFps));
+  EXPECT_EQ(held, from_start);
   free_images();
   clock_use_real();
 }
