@@ -12,7 +12,7 @@ elif [ "${1:-}" = "--arm64" ]; then
 elif [ ${#wanted[@]} -eq 0 ]; then
   wanted=(build-essential cmake ninja-build libsdl2-dev libgtest-dev libbenchmark-dev
           libpng-dev zlib1g-dev libspng-dev libdeflate-dev ffmpeg clang xvfb xauth
-          libhwy-dev dpkg-dev lintian)
+          libhwy-dev dpkg-dev lintian openbox xdotool x11-utils imagemagick)
 fi
 missing=()
 for pkg in "${wanted[@]}"; do
