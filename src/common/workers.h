@@ -13,7 +13,8 @@ void workers_set_threads(int threads);
 // CPU time spent so far by the calling thread and the pool's threads, in
 // milliseconds. Each thread's own clock is read: it includes the time slice
 // the thread is running in, where the process's clock may not have brought
-// another running thread's time up to date yet.
+// another running thread's time up to date yet. The time these readings
+// take is left out.
 double workers_cpu_ms();
 
 // Calls work(first, end, context) for consecutive blocks [first, end) of
