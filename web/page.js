@@ -1,29 +1,30 @@
 // The page around the show: checks what the browser offers, fetches the
 // files with a progress bar, starts the show when asked (browsers play sound
-// only after a gesture), the end screen and watching again in a fresh
-// instance. The player's controls, keys and touch are controls.js's: it
-// drives the show through page.play, key, seek and paused, and hears of it
-// through the events showready, showstarted and showended on document.
-// Test hook: ?capture=FPS[&hash=1][&at=SECONDS]
-// [&present=1] draws the show on the virtual clock and writes one line a
-// frame into #output, as the offline renderer's --hashes does (presenting
-// each frame on the canvas too with present=1).
+// only after a gesture), runs it an animation frame at a time in step with
+// its music, the end screen and watching again. The player's controls, keys
+// and touch are controls.js's: it drives the show through page.play, key,
+// seek and paused, and hears of it through the events showready,
+// showstarted and showended on document. Test hook:
+// ?capture=FPS[&hash=1][&at=SECONDS][&present=1] draws the show on the
+// virtual clock and writes one line a frame into #output, as the offline
+// renderer's --hashes does (presenting each frame on the canvas too with
+// present=1), a few frames at a time so the page stays responsive.
 'use strict';
 (() => {
   const $ = (id) => document.getElementById(id);
   const params = new URLSearchParams(location.search);
   const page = {
-    wasm: null,          // show.wasm's bytes, compiled anew for every viewing
+    wasm: null,          // show.wasm's bytes
     files: [],           // [path in the show's folder, bytes]
     musicPath: '',       // the track's name as the show asks for it
-    music: null,         // the decoded track
     audio: null,         // the AudioContext, made by the Play gesture
     musicOut: null,      // the music's way out: a gain, for volume and mute
-    next: null,          // a fresh instance, ready for the next viewing
+    next: null,          // the instance, ready for the next viewing
     current: null,
     ready: false,
+    readyMs: 0,          // performance.now() when Play was offered
     playing: false,
-    frames: [],          // [t, step ms] per step of the show
+    frames: [],          // [t, step ms, show ms] per frame drawn
     output: [],
   };
   window.showPage = page;
@@ -73,14 +74,15 @@
   function makeInstance() {
     return createShow({
       wasmBinary: page.wasm,
+      locateFile: (path) => assetUrl(path),
       canvas: $('screen'),
       print: (line) => page.output.push(line),
       printErr: (line) => console.warn(line),
-      hasAudio: () => !!(page.audio && page.music),
+      hasAudio: () => player.live(),
       music: player,
       showPicture: showPicture,
       toggleFullscreen: () => page.toggleFullscreen(),
-      frameDone: (t, stepMs) => page.frames.push([t, stepMs]),
+      frameDone: (t, stepMs, showMs) => page.frames.push([t, stepMs, showMs]),
       showEnded: ended,
     });
   }
@@ -94,94 +96,192 @@
     return instance;
   }
 
+  // A picture in shared memory (the threads' build) is copied out first:
+  // ImageData takes only memory of its own.
   const context2d = $('screen').getContext('2d', { alpha: false });
+  let unshared = null;
   function showPicture(bytes, width, height) {
-    const pixels = new Uint8ClampedArray(bytes.buffer, bytes.byteOffset, width * height * 4);
+    let pixels = new Uint8ClampedArray(bytes.buffer, bytes.byteOffset, width * height * 4);
+    if (!(bytes.buffer instanceof ArrayBuffer)) {
+      if (!unshared || unshared.length !== pixels.length) unshared = new Uint8ClampedArray(pixels.length);
+      unshared.set(pixels);
+      pixels = unshared;
+    }
     context2d.putImageData(new ImageData(pixels, width, height), 0, 0);
   }
 
-  // The decoded track, played from a moment, paused and moved with the show.
+  // The show's clock, in step with its music. The track is fetched beside the
+  // pictures and streams from memory through a media element into Web Audio,
+  // never decoded whole; what is heard is the element's position less the
+  // output's latency. The picture follows the music: after a start, a resume
+  // or a jump it holds until the music is heard from there, and when the two
+  // part by more than kResyncMs the show's clock is set to the music. Music
+  // that stops moving (stalled, failed) leaves the clock to run on alone;
+  // heard again far from the picture, it is moved to it.
+  const kResyncMs = 8;
+  const kLostMs = 500;         // music not moving this long is left behind
+  const kMoveMusicMs = 250;    // parted by more, the music goes to the picture
   const player = {
-    source: null,     // the playing buffer source
-    offset: 0,        // seconds into the track where source started, or where it stands
-    startedAt: 0,     // the audio clock when source started
-    paused: false,
+    element: null,
+    failed: false,
+    paused: true,
+    anchorMs: 0,               // show time at performance.now() anchorAt
+    anchorAt: 0,
+    waitingSince: -1,          // performance.now() since the picture holds for the music, or -1
+    heardLast: 0,
+    heardMovedAt: 0,           // performance.now() when heard last changed
+    movedAt: -Infinity,        // performance.now() when the music was last moved
+    resyncs: 0,
+    load(bytes) {
+      const element = new Audio();
+      element.preload = 'auto';
+      element.src = URL.createObjectURL(new Blob([bytes], { type: 'audio/mpeg' }));
+      this.element = element;
+      return new Promise((resolve) => {
+        element.addEventListener('canplay', resolve, { once: true });
+        element.addEventListener('error', () => { this.failed = true; resolve(); }, { once: true });
+      });
+    },
+    // Into Web Audio once the Play gesture has made its context.
+    connect() { page.audio.createMediaElementSource(this.element).connect(page.musicOut); },
+    live() { return !!(page.audio && this.element && !this.failed); },
+    latencyMs() { return ((page.audio.outputLatency || 0) + (page.audio.baseLatency || 0)) * 1000; },
+    heardMs() { return this.element.currentTime * 1000 - this.latencyMs(); },
+    clockMs(now = performance.now()) { return this.paused ? this.anchorMs : this.anchorMs + now - this.anchorAt; },
+    setClock(ms, now = performance.now()) {
+      this.anchorMs = ms;
+      this.anchorAt = now;
+    },
+    moveMusic(ms) {
+      this.element.currentTime = ms / 1000;
+      this.movedAt = performance.now();
+      this.waitingSince = this.paused ? -1 : this.movedAt;
+      if (!this.paused) this.element.play().catch(() => {});
+    },
     start(path, fromMs) {
-      if (path !== page.musicPath || !page.audio || !page.music) return;
-      this.stop();
-      this.offset = fromMs / 1000;
+      if (path !== page.musicPath) return;
       this.paused = false;
-      this.play();
-    },
-    play() {
-      if (this.offset >= page.music.duration) return;
-      this.source = page.audio.createBufferSource();
-      this.source.buffer = page.music;
-      this.source.connect(page.musicOut);
-      this.source.start(0, this.offset);
-      this.startedAt = page.audio.currentTime;
-    },
-    stop() {
-      if (this.source) this.source.stop();
-      this.source = null;
-    },
-    position() {
-      const seconds = this.source ? this.offset + page.audio.currentTime - this.startedAt : this.offset;
-      return Math.min(seconds, page.music.duration);
+      this.setClock(fromMs);
+      if (this.live()) this.moveMusic(fromMs);
     },
     pause(paused) {
       if (paused === this.paused) return;
+      this.setClock(this.clockMs());
       this.paused = paused;
-      if (!paused) return this.play();
-      this.offset = this.position();
-      this.stop();
+      if (!this.live()) return;
+      if (paused) this.element.pause();
+      else this.moveMusic(this.anchorMs);
     },
     seek(ms) {
-      this.stop();
-      this.offset = ms / 1000;
-      if (!this.paused) this.play();
+      this.setClock(ms);
+      if (this.live()) this.moveMusic(ms);
     },
-    positionMs() { return this.position() * 1000; },
+    stop() {
+      this.paused = true;
+      if (this.element) this.element.pause();
+    },
+    positionMs() { return this.live() ? this.heardMs() : this.clockMs(); },
+    // The moment of the show for an animation frame.
+    nowMs() {
+      const now = performance.now();
+      if (this.paused || !this.live()) return this.clockMs(now);
+      const heard = this.heardMs();
+      if (heard !== this.heardLast) {
+        this.heardLast = heard;
+        this.heardMovedAt = now;
+      }
+      if (this.waitingSince >= 0) {
+        if (heard >= this.anchorMs || now - this.waitingSince > kLostMs) {
+          this.waitingSince = -1;
+          this.setClock(Math.max(heard, this.anchorMs), now);
+        } else {
+          this.setClock(this.anchorMs, now);
+        }
+        return this.clockMs(now);
+      }
+      if (now - this.heardMovedAt > kLostMs) return this.clockMs(now);
+      const drift = this.clockMs(now) - heard;
+      if (Math.abs(drift) > kMoveMusicMs && now - this.movedAt > 4 * kLostMs) {
+        this.moveMusic(this.clockMs(now));
+      } else if (Math.abs(drift) > kResyncMs && Math.abs(drift) <= kMoveMusicMs) {
+        this.setClock(heard, now);
+        ++this.resyncs;
+      }
+      return this.clockMs(now);
+    },
   };
   page.player = player;
+  // Both clocks at once, for tests: the show's, the frame on screen's and the music's.
+  page.clocks = () => ({
+    show: player.clockMs(),
+    drawn: page.current && page.playing ? page.current._web_drawn_ms() : 0,
+    heard: player.live() ? player.heardMs() : null,
+    latency: player.live() ? player.latencyMs() : 0,
+  });
 
   // A module whose one function returns a vector (i32.const 0, i8x16.splat):
   // valid only where WebAssembly has the vector instructions show.wasm uses.
   const vectorModule = new Uint8Array([0, 97, 115, 109, 1, 0, 0, 0, 1, 5, 1, 96, 0, 1, 123, 3, 2, 1, 0,
                                        10, 8, 1, 6, 0, 65, 0, 253, 15, 11]);
 
+  // ?start=SECONDS, a moment of the show, which controls.js hands to play;
+  // anything else is told, and the show plays from the beginning.
+  function checkStart(showMs) {
+    if (!params.has('start')) return;
+    const text = params.get('start');
+    const seconds = text.trim() === '' ? NaN : Number(text);
+    if (seconds >= 0 && seconds * 1000 < showMs) return;
+    warn(`start=${text.slice(0, 20)} is not a moment of the show (seconds from 0 to below ${showMs / 1000}): ` +
+         'it plays from the beginning.');
+  }
+
+  function warn(text) {
+    $('warning').textContent = text;
+    $('warning').hidden = false;
+  }
+
+  function loadScript(url) {
+    return new Promise((resolve, reject) => {
+      const script = document.createElement('script');
+      script.src = url;
+      script.onload = resolve;
+      script.onerror = () => reject(new Error(`${url} could not be loaded`));
+      document.head.append(script);
+    });
+  }
+
   async function load() {
     const AudioContext = window.AudioContext || window.webkitAudioContext;
-    if (typeof WebAssembly !== 'object' || typeof createShow !== 'function' ||
-        !WebAssembly.validate(vectorModule)) {
+    if (typeof WebAssembly !== 'object' || !WebAssembly.validate(vectorModule)) {
       stop('This browser cannot run WebAssembly with vector instructions, which the show needs. ' +
            'Please open the page in a current Chrome, Firefox, Safari or Edge.');
       return;
     }
-    // The track is decoded offline: an AudioContext, slow to make (it opens the
-    // sound device), is made only when the show is played.
-    const OfflineContext = window.OfflineAudioContext || window.webkitOfflineAudioContext;
-    const decoder = AudioContext && OfflineContext ? new OfflineContext(2, 1, 44100) : null;
-    if (!decoder) {
-      $('warning').textContent = 'This browser has no Web Audio: the show will play without its music.';
-      $('warning').hidden = false;
-    }
-    const [wasm] = await fetchAll(['show.wasm'], (done, total) => progress(0, 0.1, done, total));
+    // Threads need a cross-origin isolated page (shared memory); elsewhere one thread draws.
+    page.build = window.crossOriginIsolated ? 'show-threads' : 'show';
+    const [, [wasm]] = await Promise.all([
+      loadScript(assetUrl(page.build + '.js')),
+      fetchAll([page.build + '.wasm'], (done, total) => progress(0, 0.2, done, total)),
+    ]);
     page.wasm = wasm;
     const first = await makeInstance();
     const images = [];
     for (let i = 0; i < first._web_image_count(); ++i) images.push(first.UTF8ToString(first._web_image_name(i)));
     page.musicPath = first.UTF8ToString(first._web_music_name());
+    if (params.has('capture')) return capture(first, images);
+    checkStart(first._web_show_ms());
     // The build compresses the track into the same name with .mp3.
     const compressed = page.musicPath.replace(/\.wav$/, '.mp3');
-    const paths = decoder ? [...images, compressed] : images;
-    const bytes = await fetchAll(paths, (done, total) => progress(0.1, 0.9, done, total));
+    const paths = AudioContext ? [...images, compressed] : images;
+    const bytes = await fetchAll(paths, (done, total) => progress(0.2, 0.8, done, total));
     page.files = images.map((path, i) => [path, bytes[i]]);
-    if (decoder) page.music = await decoder.decodeAudioData(bytes[images.length].buffer);
     page.next = giveFiles(first);
+    if (AudioContext) await player.load(bytes[images.length]);
+    if (!player.element || player.failed) warn('This browser has no Web Audio, or the music could not be loaded: ' +
+                             'the show will play without its music.');
     page.ready = true;
+    page.readyMs = performance.now();
     progress(1, 0);
-    if (params.has('capture')) return capture();
     page.showMs = first._web_show_ms();
     page.scenes = [];
     for (let i = 0; i < first._web_scene_count(); ++i)
@@ -192,14 +292,20 @@
     announce('showready');
   }
 
-  // The show from startMs on, in the instance made ready for it.
+  // The show an animation frame at a time, at the moment the music has reached.
+  function tick() {
+    if (page.playing && page.current._web_frame(player.nowMs())) requestAnimationFrame(tick);
+  }
+
+  // The show from startMs on (from the beginning when that is not a moment of it).
   function play(startMs = 0) {
     if (!page.ready || page.playing || !page.next) return;
     page.playing = true;
-    if (page.music && !page.audio) {
+    if (player.element && !player.failed && !page.audio) {
       page.audio = new (window.AudioContext || window.webkitAudioContext)();
       page.musicOut = page.audio.createGain();
       page.musicOut.connect(page.audio.destination);
+      player.connect();
     }
     if (page.audio) page.audio.resume();
     $('start').hidden = true;
@@ -208,7 +314,9 @@
     page.current = page.next;
     page.next = null;
     page.frames = [];
-    if (page.current._web_start(startMs) !== 0) return stop('The show could not start in this browser.');
+    const from = startMs >= 0 && startMs < page.showMs ? startMs : 0;
+    if (page.current._web_start(from) !== 0) return stop('The show could not start in this browser.');
+    requestAnimationFrame(tick);
     announce('showstarted');
   }
 
@@ -217,20 +325,40 @@
     player.stop();
     $('stage').hidden = true;
     $('end').hidden = false;
-    makeInstance().then((instance) => {
-      page.next = giveFiles(instance);
-      $('again').focus();
-    });
+    page.next = page.current;
+    $('again').focus();
     announce('showended');
   }
 
-  function capture() {
-    const fps = Number(params.get('capture')) || 60;
-    const at = params.has('at') ? Number(params.get('at')) * 1000 : -1;
+  // A hidden page pauses picture and music together; shown again, both go on.
+  document.addEventListener('visibilitychange', () => {
+    if (page.playing) page.current._web_hidden(document.hidden ? 1 : 0);
+  });
+
+  // The test hook's options, refused with a word on the page when out of range.
+  function captureOptions(showMs) {
+    const fps = params.get('capture');
+    if (!/^\d+$/.test(fps) || Number(fps) < 1 || Number(fps) > 60)
+      return `capture=${fps.slice(0, 20)}: frames a second must be a whole number from 1 to 60.`;
+    const at = params.has('at') ? params.get('at') : '-1';
+    if (at !== '-1' && !(/^\d+(\.\d+)?$/.test(at) && Number(at) * 1000 <= showMs))
+      return `at=${at.slice(0, 20)}: seconds from 0 to ${showMs / 1000}.`;
+    return { fps: Number(fps), at: at === '-1' ? -1 : Number(at) * 1000 };
+  }
+
+  async function capture(instance, images) {
+    const options = captureOptions(instance._web_show_ms());
+    if (typeof options === 'string') return stop(options);
+    const bytes = await fetchAll(images, (done, total) => progress(0.2, 0.8, done, total));
+    page.files = images.map((path, i) => [path, bytes[i]]);
+    giveFiles(instance);
     page.output = [];
-    page.next._web_capture(fps, at, params.get('hash') === '1' ? 1 : 0, params.get('present') === '1' ? 1 : 0);
+    const present = params.get('present') === '1';
     $('start').hidden = true;
-    $('stage').hidden = params.get('present') !== '1';
+    $('stage').hidden = !present;
+    if (instance._web_capture_begin(options.fps, options.at, params.get('hash') === '1' ? 1 : 0, present ? 1 : 0) !== 0)
+      return stop('The show could not start in this browser.');
+    while (!instance._web_capture_run(50)) await new Promise((done) => setTimeout(done, 0));
     $('output').textContent = page.output.join('\n') + '\n';
     $('output').hidden = false;
     document.body.dataset.captured = 'yes';

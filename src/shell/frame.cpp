@@ -43,6 +43,8 @@ int calls_at(float t, bool drawn, SceneRenderer out[kMaxSceneRenderers]) {
   return count;
 }
 
+}  // namespace
+
 void replay_frame() {
   move_camera();
   float t = timeline_position(clock_ticks());
@@ -50,8 +52,6 @@ void replay_frame() {
   int count = calls_at(t, false, steps);
   for (int i = 0; i < count; ++i) steps[i]();
 }
-
-}  // namespace
 
 int scene_renderers_at(float t, SceneRenderer out[kMaxSceneRenderers]) {
   return calls_at(t, true, out);

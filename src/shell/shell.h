@@ -57,6 +57,9 @@ uint32_t stepped_frame_ms(int n, int fps, uint32_t end_ms);
 // stepping the camera and the sprites as draw_frame would at fps, drawing
 // nothing; returns the moment of the next frame, ms or later.
 uint32_t replay_until(uint32_t ms, int fps);
+// One frame at the clock's moment with nothing drawn: the camera and sprite
+// steps that draw_frame would take (a browser catching up on frames due).
+void replay_frame();
 
 // How the show is run; all defaults are the plain show.
 struct ShowOptions {

@@ -1,12 +1,16 @@
 // The show's page in headless Chromium, served by Python's http.server as
 // scripts/web.sh serves it: the frames drawn in the browser hash as the
-// desktop build's, the page plays the show with its music, Escape ends it,
-// it can be watched again, and a browser without WebAssembly or Web Audio is
-// told so. Screenshots land in $WEB_SCREENSHOTS when set.
+// desktop build's, live play draws demo-capture's frames at their moments
+// whatever the refresh rate with picture and music in step, a hidden page
+// pauses both, the page plays the show with its music, Escape ends it, it
+// can be watched again, bad addresses are told so, and a browser without
+// WebAssembly or Web Audio is told so. Screenshots land in $WEB_SCREENSHOTS
+// when set.
 //
 // usage: node --test page_test.mjs, with WEB_URL (where build-web/ is
-// served), NATIVE_HASHES (demo-capture --fps 2 --hashes) and NATIVE_PICTURE
-// (demo-capture --fps 10 --frame F --at-seconds 60) in the environment;
+// served), NATIVE_HASHES (demo-capture --fps 2 --hashes), NATIVE_PICTURE
+// (demo-capture --fps 10 --frame F --at-seconds 60) and NATIVE_HASHES_60
+// (demo-capture --fps 60 --hashes --until-seconds 26) in the environment;
 // tests/web/run.sh sets them.
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
@@ -18,28 +22,33 @@ import puppeteer from 'puppeteer-core';
 const address = process.env.WEB_URL;
 const nativeHashes = process.env.NATIVE_HASHES;
 const nativePicture = process.env.NATIVE_PICTURE;
+const nativeHashes60 = process.env.NATIVE_HASHES_60;
 const screenshots = process.env.WEB_SCREENSHOTS || '';
 let browser;
 
-before(async () => {
-  browser = await puppeteer.launch({
+function launch(extraArgs = []) {
+  return puppeteer.launch({
     executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
     userDataDir: fs.mkdtempSync(path.join(os.tmpdir(), 'jubra-chromium-')),
-    args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-component-update',
-           '--disable-sync', '--no-first-run', '--window-size=1280,720'],
+    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--disable-background-networking',
+           '--disable-component-update', '--disable-sync', '--no-first-run', '--window-size=1280,720', ...extraArgs],
     defaultViewport: { width: 1280, height: 720 },
   });
+}
+
+before(async () => {
+  browser = await launch();
 });
 
 after(async () => {
   if (browser) await browser.close();
 });
 
-async function open(query = '', prepare) {
-  const page = await browser.newPage();
+async function open(query = '', prepare, within = browser) {
+  const page = await within.newPage();
   const errors = [];
   page.on('pageerror', (error) => errors.push(error.message));
-  if (prepare) await page.evaluateOnNewDocument(prepare);
+  if (prepare) await page.evaluateOnNewDocument(...[prepare].flat());
   await page.goto(address + 'index.html' + query);
   return { page, errors };
 }
@@ -73,6 +82,20 @@ test('every frame at 2 a second hashes as the desktop build draws it', async () 
   await page.close();
 });
 
+test('a page that is not cross-origin isolated draws the same frames on one thread', async () => {
+  const { page, errors } = await open('?capture=2&hash=1&at=20',
+    () => Object.defineProperty(window, 'crossOriginIsolated', { value: false }));
+  await page.waitForSelector('body[data-captured=yes]', { timeout: 120000 });
+  assert.equal(await page.evaluate(() => window.showPage.build), 'show');
+  const web = (await page.$eval('#output', (e) => e.textContent)).trim().split('\n')
+    .map((line) => line.split(' ').slice(0, 8).join(' '));
+  const native = fs.readFileSync(nativeHashes, 'utf8').trim().split('\n').filter((l) => l.startsWith('frame '));
+  assert.equal(web.length, 41);
+  assert.deepEqual(web, native.slice(0, 41));
+  assert.deepEqual(errors, []);
+  await page.close();
+});
+
 test('the canvas shows the picture the window presents, trails included', async () => {
   const { page, errors } = await open('?capture=10&at=60&present=1');
   await page.waitForSelector('body[data-captured=yes]', { timeout: 120000 });
@@ -98,11 +121,22 @@ test('the canvas shows the picture the window presents, trails included', async 
   await page.close();
 });
 
+// Counts whole-track decodes, which playing must not wait for.
+function countDecodes() {
+  window.decodedTracks = 0;
+  const decode = AudioContext.prototype.decodeAudioData;
+  AudioContext.prototype.decodeAudioData = function (...args) {
+    ++window.decodedTracks;
+    return decode.apply(this, args);
+  };
+}
+
 test('the page plays the show with its music, Escape ends it and it plays again', async () => {
-  const { page, errors } = await open();
+  const { page, errors } = await open('', countDecodes);
   await page.waitForSelector('#play:not([disabled])', { timeout: 60000 });
   await shoot(page, 'start');
-  assert.ok(await page.evaluate(() => window.showPage.music.duration) >= 130, 'the music lasts 130 s or more');
+  assert.ok(await page.evaluate(() => window.showPage.player.element.duration) >= 130, 'the music lasts 130 s or more');
+  assert.equal(await page.evaluate(() => window.decodedTracks), 0, 'the music is not decoded whole before playing');
 
   await page.keyboard.press('Enter');
   await page.waitForFunction(() => window.showPage.frames.length > 10, { timeout: 20000 });
@@ -121,7 +155,7 @@ test('the page plays the show with its music, Escape ends it and it plays again'
   assert.ok(await lastT(page) < 100, 'the show ended early, on Escape');
   await new Promise((done) => setTimeout(done, 300));
   assert.equal(await frameCount(page), framesAtEnd, 'no frames after the end');
-  assert.equal(await page.evaluate(() => window.showPage.player.source), null, 'the music stopped');
+  assert.equal(await page.evaluate(() => window.showPage.player.element.paused), true, 'the music stopped');
   await shoot(page, 'end');
 
   await page.waitForFunction(() => window.showPage.next !== null, { timeout: 20000 });
@@ -146,7 +180,9 @@ test('Space pauses picture and music, Right jumps 5 s on, and the show ends by i
   await new Promise((done) => setTimeout(done, 700));
   assert.equal(await lastT(page), held.t, 'the picture stands still');
   assert.equal(await page.evaluate(() => window.showPage.player.positionMs()), held.music, 'the music stands still');
-  assert.ok(Math.abs(held.music - held.t * 200) < 500, `music at ${held.music} ms with the show at t ${held.t}`);
+  const clocks = await page.evaluate(() => window.showPage.clocks());
+  assert.ok(Math.abs(clocks.show - clocks.heard) <= 20, `music at ${clocks.heard} ms with the show at ${clocks.show} ms`);
+  assert.ok(held.t * 200 <= clocks.show, `the picture at t ${held.t}, not ahead of the show's clock`);
   await page.keyboard.press('Space');
   await page.waitForFunction((t) => window.showPage.frames.at(-1)[0] > t + 1, { timeout: 5000 }, held.t);
   const before = await lastT(page);
@@ -155,6 +191,112 @@ test('Space pauses picture and music, Right jumps 5 s on, and the show ends by i
   await page.waitForSelector('#end:not([hidden])', { timeout: 20000 });
   assert.ok(await lastT(page) > 630, 'the show ran to its end');
   assert.deepEqual(errors, []);
+  await page.close();
+});
+
+// The page's animation frames at a rate of their own, as on a display of that refresh rate.
+function refreshRate(hz) {
+  window.requestAnimationFrame = (callback) => setTimeout(() => callback(performance.now()), 1000 / hz);
+}
+
+// The frame on screen and both clocks, read between two animation frames.
+const onScreen = (page) => page.evaluate(() => {
+  const show = window.showPage.current;
+  return {
+    frame: show._web_drawn_frame(),
+    hash: show.UTF8ToString(show._web_frame_hash()),
+    camera: [0, 1, 2].map((field) => show._web_camera(field)),
+    clocks: window.showPage.clocks(),
+  };
+});
+
+const pause = (ms) => new Promise((done) => setTimeout(done, ms));
+
+test('live, at any refresh rate, frames are demo-capture\'s at their moments, in step with the music', async () => {
+  const native = new Map(fs.readFileSync(nativeHashes60, 'utf8').trim().split('\n').filter((l) => l.startsWith('frame '))
+    .map((line) => { const f = line.split(' '); return [Number(f[1]), f[7]]; }));
+  const unlimited = await launch(['--disable-frame-rate-limit', '--disable-gpu-vsync']);
+  for (const hz of [0, 144, 40]) {
+    const { page, errors } = await open('?start=21', hz ? [refreshRate, hz] : undefined, unlimited);
+    await page.waitForSelector('#play:not([disabled])', { timeout: 60000 });
+    await page.keyboard.press('Enter');
+    await page.waitForFunction(() => window.showPage.frames.length > 5, { timeout: 20000 });
+    const seen = [];
+    for (let i = 0; i < 4; ++i) {
+      await pause(300);
+      seen.push(await onScreen(page));
+    }
+    for (const { frame, hash, camera, clocks } of seen) {
+      assert.ok(native.has(frame), `frame ${frame} within demo-capture's first 26 s`);
+      assert.equal(hash, native.get(frame), `frame ${frame} at ${hz || 'unlimited'} Hz, camera ${camera}`);
+      assert.ok(Math.abs(clocks.show - clocks.heard) <= 20,
+                `picture at ${clocks.show} ms, music heard at ${clocks.heard} ms (${hz || 'unlimited'} Hz)`);
+    }
+    assert.ok(seen[3].frame - seen[0].frame >= 40, `frames ${seen[0].frame} to ${seen[3].frame} in 0.9 s`);
+    assert.ok(seen[3].camera[0] > seen[0].camera[0], 'the camera glides on');
+    assert.equal(await page.evaluate(() => window.showPage.build), 'show-threads', 'a cross-origin isolated page');
+    assert.ok(await page.evaluate(() => window.showPage.current._web_threads() === Math.min(navigator.hardwareConcurrency, 256)),
+              'one thread per core');
+    assert.deepEqual(errors, []);
+    await page.close();
+  }
+  await unlimited.close();
+});
+
+test('a hidden page pauses picture and music together and both go on where they were', async () => {
+  const { page, errors } = await open('?start=40');
+  await page.waitForSelector('#play:not([disabled])', { timeout: 60000 });
+  await page.keyboard.press('Enter');
+  await page.waitForFunction(() => window.showPage.frames.length > 10, { timeout: 20000 });
+  const other = await browser.newPage();
+  await other.bringToFront();
+  await page.waitForFunction(() => document.hidden, { timeout: 5000 });
+  const state = () => page.evaluate(() => ({
+    frames: window.showPage.frames.length,
+    drawn: window.showPage.clocks().drawn,
+    music: window.showPage.player.element.currentTime,
+    playing: !window.showPage.player.element.paused,
+  }));
+  const hidden = await state();
+  assert.equal(hidden.playing, false, 'the music pauses with the picture');
+  await pause(1000);
+  assert.deepEqual(await state(), hidden, 'nothing moves while hidden');
+  await page.bringToFront();
+  await page.waitForFunction((n) => window.showPage.frames.length > n + 5, { timeout: 5000 }, hidden.frames);
+  const resumedAt = await page.evaluate((n) => window.showPage.frames[n][2], hidden.frames);
+  assert.ok(resumedAt > hidden.drawn && resumedAt <= hidden.drawn + 34, `went on at ${resumedAt} ms from ${hidden.drawn}`);
+  await pause(500);
+  const { clocks } = await onScreen(page);
+  assert.ok((await state()).playing, 'the music goes on');
+  assert.ok(Math.abs(clocks.show - clocks.heard) <= 20, `picture at ${clocks.show} ms, music at ${clocks.heard} ms`);
+  await other.close();
+  assert.deepEqual(errors, []);
+  await page.close();
+});
+
+test('bad addresses are told so on a page that stays responsive', async () => {
+  for (const query of ['?start=abc', '?start=-5', '?start=', '?start=1e9', '?start=126']) {
+    const { page, errors } = await open(query);
+    await page.waitForSelector('#play:not([disabled])', { timeout: 60000 });
+    assert.match(await page.$eval('#warning', (e) => e.hidden ? '' : e.textContent), /not a moment of the show.*from the beginning/, query);
+    await page.keyboard.press('Enter');
+    await page.waitForFunction(() => window.showPage.frames.length > 3, { timeout: 20000 });
+    assert.ok(await lastT(page) < 30, `${query} plays from the beginning`);
+    assert.deepEqual(errors, []);
+    await page.close();
+  }
+  for (const query of ['?capture=0', '?capture=1.5', '?capture=2&at=abc']) {
+    const { page, errors } = await open(query);
+    await page.waitForSelector('#problem:not([hidden])', { timeout: 20000 });
+    assert.match(await page.$eval('#problem-text', (e) => e.textContent), /frames a second|seconds from/, query);
+    assert.deepEqual(errors, []);
+    await page.close();
+  }
+  // The whole show at 60 frames a second is drawn a few frames at a time.
+  const { page } = await open('?capture=60');
+  await page.waitForFunction(() => window.showPage.output.length > 30, { timeout: 20000 });
+  const answer = await Promise.race([page.evaluate(() => 'answered'), pause(3000).then(() => 'frozen')]);
+  assert.equal(answer, 'answered', 'the page answers while it captures');
   await page.close();
 });
 

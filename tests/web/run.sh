@@ -5,7 +5,8 @@
 # with scripts/serve.py on a free port of 127.0.0.1 and runs page_test.mjs
 # and player_test.mjs in Debian's Chromium through puppeteer-core. Screenshots go to $WEB_SCREENSHOTS when it is set.
 # With --frame-times it prints the frame-time table measured inside
-# Chromium instead of testing.
+# Chromium instead of testing; with --live, live play's measurements
+# (live_play.mjs).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
@@ -13,7 +14,12 @@ bash scripts/web.sh --bundle build-web/bundle
 work=$(mktemp -d)
 python3 -u scripts/serve.py build-web/bundle --port 0 >"$work/server.log" 2>&1 &
 server=$!
-trap 'kill $server; rm -rf "$work"' EXIT
+trap 'kill $server ${native60:-} 2>/dev/null; rm -rf "$work"' EXIT
+# Live play is checked against the first 26 s at 60 frames a second, made
+# beside the other references.
+build/tools/capture/demo-capture --data build --fps 60 --hashes --until-seconds 26 --quiet \
+  >"$work/native60.txt" 2>/dev/null &
+native60=$!
 build/tools/capture/demo-capture --data build --fps 2 --hashes --quiet >"$work/native.txt" 2>/dev/null
 build/tools/capture/demo-capture --data build --fps 10 --frame "$work/presented.png" --at-seconds 60 --quiet >/dev/null
 cd tests/web
@@ -30,4 +36,10 @@ if [ "${1:-}" = "--frame-times" ]; then
   node frame_times.mjs
   exit 0
 fi
-NATIVE_HASHES="$work/native.txt" NATIVE_PICTURE="$work/presented.png" node --test --test-concurrency=1 page_test.mjs player_test.mjs
+if [ "${1:-}" = "--live" ]; then
+  node live_play.mjs
+  exit 0
+fi
+wait $native60
+NATIVE_HASHES="$work/native.txt" NATIVE_PICTURE="$work/presented.png" NATIVE_HASHES_60="$work/native60.txt" \
+  node --test --test-concurrency=1 page_test.mjs player_test.mjs

@@ -1,7 +1,7 @@
 // The page's millisecond clock: performance.now() counted from platform
-// initialisation. A page's script cannot sleep: the page's animation frames
-// pace the show, one step per display refresh, so a sleep returns at once and
-// the camera measures the time that really passed.
+// initialisation, for measuring work. The show itself runs on the virtual
+// clock, which the page's frame loop sets to each frame's moment (show.cpp);
+// a page's script cannot sleep, so a sleep returns at once.
 #include <emscripten.h>
 
 #include "common/numeric.h"

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/controls.h"
+#include "platform/web/web_show.h"
 
 namespace {
 
@@ -29,11 +30,15 @@ CommandQueue queue;
 
 }  // namespace
 
+void queue_command(ViewerCommand command) {
+  if (queue.count < kQueueSize) queue.commands[(queue.first + queue.count++) % kQueueSize] = command;
+}
+
 // True when the key is one of the show's, so the page keeps it from the browser.
 extern "C" EMSCRIPTEN_KEEPALIVE int web_key(const char* key) {
   for (const KeyCommand& entry : key_commands) {
     if (std::strcmp(entry.key, key) != 0) continue;
-    if (queue.count < kQueueSize) queue.commands[(queue.first + queue.count++) % kQueueSize] = entry.command;
+    queue_command(entry.command);
     return 1;
   }
   return 0;

@@ -1,12 +1,14 @@
-// The music through the page's Web Audio: the page has fetched and decoded
-// the track (compressed for the web) before the show starts; here it plays
-// from a moment of the track, pauses and moves with the show. Without Web
-// Audio the show plays silent and these calls do nothing.
+// The music through the page: a media element streams the track (compressed
+// for the web) into Web Audio, and the page's clock of the show follows what
+// is heard. Here it starts from a moment of the track, pauses and moves with
+// the show; the frame loop hears of each pause and move too. Without Web
+// Audio the show plays silent and the page's clock runs on its own.
 #include <emscripten.h>
 
 #include "common/numeric.h"
 #include "platform/display.h"
 #include "platform/music.h"
+#include "platform/web/web_show.h"
 
 namespace {
 
@@ -17,23 +19,22 @@ EM_JS(void, page_pause_music, (int paused), { Module.music.pause(paused !== 0); 
 EM_JS(void, page_seek_music, (double ms), { Module.music.seek(ms); });
 EM_JS(double, page_music_position_ms, (), { return Module.music.positionMs(); });
 
-bool playing = false;
-
 }  // namespace
 
 void music_start(const char* path, uint32_t from_ms) {
-  playing = platform_has_audio();
-  if (playing) page_start_music(path, from_ms);
+  page_start_music(path, from_ms);
 }
 
 void music_pause(bool paused) {
-  if (playing) page_pause_music(paused ? 1 : 0);
+  pacing_paused(paused);
+  page_pause_music(paused ? 1 : 0);
 }
 
 void music_seek(uint32_t ms) {
-  if (playing) page_seek_music(ms);
+  pacing_moved(ms);
+  page_seek_music(ms);
 }
 
 uint32_t music_position_ms() {
-  return playing ? static_cast<uint32_t>(to_int32(page_music_position_ms())) : 0;
+  return platform_has_audio() ? static_cast<uint32_t>(to_int32(page_music_position_ms())) : 0;
 }

@@ -1,0 +1,111 @@
+// Live play measured inside headless Chromium, as a viewer gets it: the time
+// from navigation to Play (cold cache, on this machine and at an emulated
+// 10 Mbit/s), then the show played from START seconds (default 0) for
+// SECONDS (default the whole show) at CPU throttling 1x and 4x (a stand-in
+// for a phone): each step's milliseconds (median, 99th percentile, steps over
+// 16.7 ms after the first second), animation-frame gaps over 20 ms, the
+// picture's clock against the music's read every second, and the page's
+// memory. A measurement, not a test: run it by hand (tests/web/run.sh --live,
+// THREADS=0 for the one-thread build) on a machine as quiet as can be.
+//
+// usage: node live_play.mjs, with WEB_URL (where build-web/ is served) in the
+// environment.
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import puppeteer from 'puppeteer-core';
+
+const address = process.env.WEB_URL;
+const start = Number(process.env.START || 0);
+const seconds = Number(process.env.SECONDS || 126 - start);
+const oneThread = process.env.THREADS === '0';
+
+function launch() {
+  return puppeteer.launch({
+    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+    userDataDir: fs.mkdtempSync(path.join(os.tmpdir(), 'jubra-chromium-')),
+    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--disable-background-networking',
+           '--disable-component-update', '--disable-sync', '--no-first-run', '--window-size=1280,720'],
+    defaultViewport: { width: 1280, height: 720 },
+    protocolTimeout: 600000,
+  });
+}
+
+async function open(browser, query, network) {
+  const page = await browser.newPage();
+  if (oneThread) await page.evaluateOnNewDocument(() => Object.defineProperty(window, 'crossOriginIsolated', { value: false }));
+  if (network) await page.emulateNetworkConditions(network);
+  await page.goto(address + 'index.html' + query);
+  await page.waitForSelector('#play:not([disabled])', { timeout: 120000 });
+  return page;
+}
+
+// Navigation to Play offered, in a fresh browser (nothing cached).
+async function startUp(network) {
+  const browser = await launch();
+  const page = await open(browser, '', network);
+  const ms = await page.evaluate(() => window.showPage.readyMs);
+  await browser.close();
+  return ms;
+}
+
+const median = (values) => {
+  const s = [...values].sort((a, b) => a - b);
+  return s.length ? s[Math.floor((s.length - 1) / 2)] : NaN;
+};
+const percentile = (values, p) => {
+  const s = [...values].sort((a, b) => a - b);
+  return s.length ? s[Math.min(s.length - 1, Math.floor(s.length * p))] : NaN;
+};
+
+async function play(throttle) {
+  const browser = await launch();
+  const page = await open(browser, `?start=${start}`);
+  const client = await page.createCDPSession();
+  await client.send('Emulation.setCPUThrottlingRate', { rate: throttle });
+  await page.evaluate(() => {
+    window.gaps = [];
+    let last = 0;
+    const watch = (now) => { if (last) window.gaps.push(now - last); last = now; requestAnimationFrame(watch); };
+    requestAnimationFrame(watch);
+  });
+  await page.keyboard.press('Enter');
+  const drifts = [];
+  const began = Date.now();
+  while (Date.now() - began < seconds * 1000) {
+    await new Promise((done) => setTimeout(done, 1000));
+    const c = await page.evaluate(() => window.showPage.clocks());
+    if (c.heard !== null) drifts.push(c.show - c.heard);
+    if (await page.evaluate(() => !window.showPage.playing)) break;
+  }
+  const result = await page.evaluate(() => {
+    const frames = window.showPage.frames;
+    const first = frames.length ? frames[0][2] : 0;
+    return {
+      steps: frames.map((f) => f[1]),
+      late: frames.filter((f) => f[2] - first > 1000).map((f) => f[1]),
+      gaps: window.gaps.filter((g) => g > 20).length,
+      threads: window.showPage.current ? window.showPage.current._web_threads() : 0,
+      build: window.showPage.build,
+      wasmMB: window.showPage.current ? window.showPage.current.HEAP8.length / 1048576 : 0,
+      resyncs: window.showPage.player.resyncs,
+    };
+  });
+  const metrics = await page.metrics();
+  await browser.close();
+  return { ...result, drifts: drifts.slice(1), jsMB: metrics.JSHeapTotalSize / 1048576 };
+}
+
+const f = (x) => x.toFixed(2);
+console.log(`load average ${os.loadavg().map(f).join(' ')}; ${os.cpus().length} cores`);
+console.log(`start-up, navigation to Play: cold ${f(await startUp())} ms, ` +
+            `10 Mbit/s ${f(await startUp({ download: 10e6 / 8, upload: 10e6 / 8, latency: 20 }))} ms`);
+for (const throttle of [1, 4]) {
+  const r = await play(throttle);
+  console.log(`CPU ${throttle}x, ${r.build} on ${r.threads} thread(s), ${r.steps.length} steps from ${start} s: ` +
+              `median ${f(median(r.steps))} ms, p99 ${f(percentile(r.steps, 0.99))} ms, ` +
+              `over 16.7 ms after the first second ${r.late.filter((ms) => ms > 16.7).length}, ` +
+              `animation-frame gaps over 20 ms ${r.gaps}; picture minus music ${f(Math.min(...r.drifts))} to ` +
+              `${f(Math.max(...r.drifts))} ms (${r.drifts.length} readings, ${r.resyncs} re-syncs); ` +
+              `memory: WebAssembly ${f(r.wasmMB)} MB, JavaScript heap ${f(r.jsMB)} MB`);
+}
