@@ -65,9 +65,9 @@ def write_page(web, out, names):
         sys.exit('bundle.py: index.html no longer links page.css as expected')
     html = html.replace(link, f'<style>\n{style}</style>')
     table = names
-    first_script = '<script src="show.js" defer></script>'
+    first_script = '<script src="page.js" defer></script>'
     if first_script not in html:
-        sys.exit('bundle.py: index.html no longer loads show.js as expected')
+        sys.exit('bundle.py: index.html no longer loads page.js as expected')
     html = html.replace(first_script, f'<script>window.showFiles = {json.dumps(table)};</script>\n{first_script}')
     for path, name in names.items():
         html = html.replace(f'src="{path}"', f'src="{name}"')
