@@ -120,6 +120,7 @@
   // heard again far from the picture, it is moved to it.
   const kResyncMs = 8;
   const kLostMs = 500;         // music not moving this long is left behind
+  const kWaitMs = 2000;        // the longest the picture holds for the music to be heard
   const kMoveMusicMs = 250;    // parted by more, the music goes to the picture
   const player = {
     element: null,
@@ -191,7 +192,7 @@
         this.heardMovedAt = now;
       }
       if (this.waitingSince >= 0) {
-        if (heard >= this.anchorMs || now - this.waitingSince > kLostMs) {
+        if (heard >= this.anchorMs || now - this.waitingSince > kWaitMs) {
           this.waitingSince = -1;
           this.setClock(Math.max(heard, this.anchorMs), now);
         } else {
@@ -203,7 +204,7 @@
       const drift = this.clockMs(now) - heard;
       if (Math.abs(drift) > kMoveMusicMs && now - this.movedAt > 4 * kLostMs) {
         this.moveMusic(this.clockMs(now));
-      } else if (Math.abs(drift) > kResyncMs && Math.abs(drift) <= kMoveMusicMs) {
+      } else if (Math.abs(drift) > kResyncMs) {
         this.setClock(heard, now);
         ++this.resyncs;
       }
