@@ -17,6 +17,7 @@
     wasm: null,          // show.wasm's bytes
     files: [],           // [path in the show's folder, bytes]
     musicPath: '',       // the track's name as the show asks for it
+    music: null,         // the track's media element, once it can play
     audio: null,         // the AudioContext, made by the Play gesture
     musicOut: null,      // the music's way out: a gain, for volume and mute
     next: null,          // the instance, ready for the next viewing
@@ -278,7 +279,8 @@
     page.files = images.map((path, i) => [path, bytes[i]]);
     page.next = giveFiles(first);
     if (AudioContext) await player.load(bytes[images.length]);
-    if (!player.element || player.failed) warn('This browser has no Web Audio, or the music could not be loaded: ' +
+    if (player.element && !player.failed) page.music = player.element;
+    if (!page.music) warn('This browser has no Web Audio, or the music could not be loaded: ' +
                              'the show will play without its music.');
     page.ready = true;
     page.readyMs = performance.now();
