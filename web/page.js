@@ -25,7 +25,7 @@
     ready: false,
     readyMs: 0,          // performance.now() when Play was offered
     playing: false,
-    frames: [],          // [t, step ms, show ms] per frame drawn
+    frames: [],          // [t, step ms, show ms, picture minus music ms or null] per frame drawn
     output: [],
   };
   window.showPage = page;
@@ -83,7 +83,7 @@
       music: player,
       showPicture: showPicture,
       toggleFullscreen: () => page.toggleFullscreen(),
-      frameDone: (t, stepMs, showMs) => page.frames.push([t, stepMs, showMs]),
+      frameDone: (t, stepMs, showMs) => page.frames.push([t, stepMs, showMs, player.apartMs(showMs)]),
       showEnded: ended,
     });
   }
@@ -132,6 +132,8 @@
     waitingSince: -1,          // performance.now() since the picture holds for the music, or -1
     heardLast: 0,
     heardMovedAt: 0,           // performance.now() when heard last changed
+    heardRead: 0,              // heard at the animation frame's start, at performance.now() heardReadAt
+    heardReadAt: 0,
     movedAt: -Infinity,        // performance.now() when the music was last moved
     resyncs: 0,
     load(bytes) {
@@ -179,15 +181,33 @@
       if (this.live()) this.moveMusic(ms);
     },
     stop() {
+      this.setClock(this.clockMs());
       this.paused = true;
       if (this.element) this.element.pause();
     },
     positionMs() { return this.live() ? this.heardMs() : this.clockMs(); },
+    // The picture of showMs, just put on the canvas, against the music heard
+    // now: as read at the animation frame's start (a media element's position
+    // holds still within a task), plus the time since. Null unless both play
+    // in step (not held, waiting or lost).
+    apartMs(showMs) {
+      const now = performance.now();
+      const following = this.live() && !this.paused && this.waitingSince < 0 && now - this.heardMovedAt <= kLostMs;
+      return following ? showMs - (this.heardRead + now - this.heardReadAt) : null;
+    },
+    // The moment to draw for: the frame nearest the moment it will be seen,
+    // leadMs on; while the picture holds for the music, that moment itself.
+    aimMs(leadMs) {
+      const ms = this.nowMs();
+      return this.paused || this.waitingSince >= 0 ? ms : ms + leadMs;
+    },
     // The moment of the show for an animation frame.
     nowMs() {
       const now = performance.now();
       if (this.paused || !this.live()) return this.clockMs(now);
       const heard = this.heardMs();
+      this.heardRead = heard;
+      this.heardReadAt = now;
       if (heard !== this.heardLast) {
         this.heardLast = heard;
         this.heardMovedAt = now;
@@ -295,9 +315,28 @@
     announce('showready');
   }
 
-  // The show an animation frame at a time, at the moment the music has reached.
+  // The show an animation frame at a time, each frame aimed at the moment it
+  // will be on the canvas: the music's moment now plus what drawing took of
+  // late (the median of the last kStepsKept frames), plus half a frame for
+  // the frame nearest that moment. A machine too slow for every frame leaves
+  // frames out; the music never waits for the picture.
+  const kStepsKept = 15;
+  const kHalfFrameMs = 1000 / 120;
+  const recentSteps = [];
+  function leadMs() {
+    const sorted = [...recentSteps].sort((a, b) => a - b);
+    return (sorted.length ? sorted[sorted.length >> 1] : 0) + kHalfFrameMs;
+  }
   function tick() {
-    if (page.playing && page.current._web_frame(player.nowMs())) requestAnimationFrame(tick);
+    if (!page.playing) return;
+    const began = performance.now();
+    const drawn = page.frames.length;
+    const going = page.current._web_frame(player.aimMs(leadMs()));
+    if (page.frames.length > drawn) {
+      recentSteps.push(performance.now() - began);
+      if (recentSteps.length > kStepsKept) recentSteps.shift();
+    }
+    if (going) requestAnimationFrame(tick);
   }
 
   // The show from startMs on (from the beginning when that is not a moment of it).

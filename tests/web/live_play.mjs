@@ -4,8 +4,8 @@
 // SECONDS (default the whole show) at CPU throttling 1x and 4x (a stand-in
 // for a phone): each step's milliseconds (median, 99th percentile, steps over
 // 16.7 ms after the first second), animation-frame gaps over 20 ms, the
-// picture's clock against the music's read every second, and the page's
-// memory. A measurement, not a test: run it by hand (tests/web/run.sh --live,
+// show's clock against the music's read every second, the picture against
+// the music as each frame is put on the canvas, and the page's memory. A measurement, not a test: run it by hand (tests/web/run.sh --live,
 // THREADS=0 for the one-thread build) on a machine as quiet as can be.
 //
 // usage: node live_play.mjs, with WEB_URL (where build-web/ is served) in the
@@ -74,9 +74,9 @@ async function play(throttle) {
   const began = Date.now();
   while (Date.now() - began < seconds * 1000) {
     await new Promise((done) => setTimeout(done, 1000));
-    const c = await page.evaluate(() => window.showPage.clocks());
+    const c = await page.evaluate(() => window.showPage.playing && window.showPage.clocks());
+    if (!c) break;
     if (c.heard !== null) drifts.push(c.show - c.heard);
-    if (await page.evaluate(() => !window.showPage.playing)) break;
   }
   const result = await page.evaluate(() => {
     const frames = window.showPage.frames;
@@ -84,6 +84,7 @@ async function play(throttle) {
     return {
       steps: frames.map((f) => f[1]),
       late: frames.filter((f) => f[2] - first > 1000).map((f) => f[1]),
+      apart: frames.filter((f) => f[2] - first > 1000 && f[3] !== null).map((f) => f[3]),
       gaps: window.gaps.filter((g) => g > 20).length,
       threads: window.showPage.current ? window.showPage.current._web_threads() : 0,
       build: window.showPage.build,
@@ -105,7 +106,10 @@ for (const throttle of [1, 4]) {
   console.log(`CPU ${throttle}x, ${r.build} on ${r.threads} thread(s), ${r.steps.length} steps from ${start} s: ` +
               `median ${f(median(r.steps))} ms, p99 ${f(percentile(r.steps, 0.99))} ms, ` +
               `over 16.7 ms after the first second ${r.late.filter((ms) => ms > 16.7).length}, ` +
-              `animation-frame gaps over 20 ms ${r.gaps}; picture minus music ${f(Math.min(...r.drifts))} to ` +
+              `animation-frame gaps over 20 ms ${r.gaps}; show's clock minus music ${f(Math.min(...r.drifts))} to ` +
               `${f(Math.max(...r.drifts))} ms (${r.drifts.length} readings, ${r.resyncs} re-syncs); ` +
+              `picture minus music as each frame is shown ${f(Math.min(...r.apart))}, p1 ${f(percentile(r.apart, 0.01))}, ` +
+              `median ${f(median(r.apart))}, p99 ${f(percentile(r.apart, 0.99))}, ${f(Math.max(...r.apart))} ms ` +
+              `(${r.apart.length} frames, ${r.apart.filter((ms) => Math.abs(ms) > 20).length} beyond 20 ms); ` +
               `memory: WebAssembly ${f(r.wasmMB)} MB, JavaScript heap ${f(r.jsMB)} MB`);
 }

@@ -243,6 +243,27 @@ test('live, at any refresh rate, frames are demo-capture\'s at their moments, in
   await unlimited.close();
 });
 
+test('on a machine too slow for every frame (CPU 4x slower) frames are left out, the picture keeps to the music', async () => {
+  const { page, errors } = await open('?start=120');
+  await page.waitForSelector('#play:not([disabled])', { timeout: 60000 });
+  await page.emulateCPUThrottling(4);
+  await page.keyboard.press('Enter');
+  await page.waitForSelector('#end:not([hidden])', { timeout: 30000 });
+  await page.emulateCPUThrottling(1);
+  const { apart, clocks } = await page.evaluate(() => {
+    const frames = window.showPage.frames;
+    return { apart: frames.filter((f) => f[2] > frames[0][2] + 1000 && f[3] !== null).map((f) => f[3]).sort((a, b) => a - b),
+             clocks: window.showPage.clocks() };
+  });
+  assert.ok(apart.length > 30, `${apart.length} frames shown in step`);
+  const within = apart.filter((ms) => Math.abs(ms) <= 20).length;
+  assert.ok(Math.abs(apart[apart.length >> 1]) <= 10 && within >= apart.length / 2,
+            `picture minus music as each frame is shown: ${apart.map((ms) => ms.toFixed(0)).join(' ')}`);
+  assert.ok(Math.abs(clocks.show - clocks.heard) <= 20, `after the end, show ${clocks.show} ms and music ${clocks.heard} ms`);
+  assert.deepEqual(errors, []);
+  await page.close();
+});
+
 test('a hidden page pauses picture and music together and both go on where they were', async () => {
   const { page, errors } = await open('?start=40');
   await page.waitForSelector('#play:not([disabled])', { timeout: 60000 });
