@@ -102,31 +102,54 @@ void read_image_file(Image* image, const char* name) {
   close(fd);
 }
 
-void load_images() {
-  for (int slot = 0; slot < kImageSlots && !stop_signal(); ++slot) {
-    const char* name = image_file_names[slot];
-    Image* image = image_create();
-    if (!image) {
-      std::printf("Error loading loading texture %s \n", name);
-      continue;
-    }
-    read_image_file(image, name);
-    image_decode(image);
-    if (image->error == IMAGE_OK) {
-      image_table[slot] = image;
-      continue;
-    }
-    // A file cut short by a stop request is no fault of the file.
-    if (!stop_signal()) std::printf("Error decoding texture file %s \n", name);
-    image_free(image);
+namespace {
+
+void load_image(int slot) {
+  const char* name = image_file_names[slot];
+  Image* image = image_create();
+  if (!image) {
+    std::printf("Error loading loading texture %s \n", name);
+    return;
   }
+  read_image_file(image, name);
+  image_decode(image);
+  if (image->error == IMAGE_OK) {
+    image_table[slot] = image;
+    return;
+  }
+  // A file cut short by a stop request is no fault of the file.
+  if (!stop_signal()) std::printf("Error decoding texture file %s \n", name);
+  image_free(image);
+}
+
+// The start-up pieces done so far: the pictures in slot order, then the
+// renderers' tables; back to none when the pictures are freed.
+int pieces_prepared = 0;
+
+}  // namespace
+
+void load_images() {
+  for (int slot = 0; slot < kImageSlots && !stop_signal(); ++slot) load_image(slot);
   std::fflush(stdout);
 }
 
-void prepare_show() {
-  load_images();
+bool prepare_show_piece() {
+  const int piece = pieces_prepared;
+  if (piece > kImageSlots) return true;
+  ++pieces_prepared;
+  if (piece < kImageSlots) {
+    if (!stop_signal()) load_image(piece);
+    return false;
+  }
+  std::fflush(stdout);
   prepare_column_renderers();
   prepare_sprites();
+  return true;
+}
+
+void prepare_show() {
+  while (!prepare_show_piece()) {
+  }
 }
 
 void free_images() {
@@ -134,4 +157,5 @@ void free_images() {
     image_free(image);
     image = nullptr;
   }
+  pieces_prepared = 0;
 }

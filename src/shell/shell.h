@@ -40,6 +40,10 @@ extern const char* const show_version;
 void load_images();
 // The pictures and the renderers' tables, made before the first frame.
 void prepare_show();
+// The same a piece at a time (one picture, or the tables), for a browser that
+// does it before the show is asked for; true once all is made. prepare_show
+// makes what is left.
+bool prepare_show_piece();
 // One file into the record's source, or the reason it cannot be read.
 void read_image_file(Image* image, const char* name);
 void free_images();

@@ -157,6 +157,9 @@ EMSCRIPTEN_KEEPALIVE int web_image_count() { return kImageSlots; }
 EMSCRIPTEN_KEEPALIVE const char* web_music_name() { return music_file_name; }
 // Threads that draw each frame: one per core where the page has threads.
 EMSCRIPTEN_KEEPALIVE int web_threads() { return workers_threads(); }
+// The start-up work (pictures, tables) a piece per call before web_start, so
+// that no call takes long; 1 once all is made.
+EMSCRIPTEN_KEEPALIVE int web_prepare() { return prepare_show_piece() ? 1 : 0; }
 
 // The show from start_ms (0: from its beginning) on show time that only the
 // page's frames move; then web_frame for each animation frame. Watching
