@@ -13,9 +13,10 @@
   const seekBar = $('seek');
   const idleMs = 3000;          // controls hide after this long untouched
   const doubleTapMs = 300;      // two taps this close together are a double-tap
+  const seekStepMs = 250;       // the seek bar moves at most this often while playing
 
   const ui = {
-    t: -1,                // the last frame's timeline position, as shown
+    shown: -1,            // the moment on the controls, in seek steps
     paused: null,         // as shown
     dragging: false,      // the seek bar is held
     pendingSeekMs: null,  // a move asked while dragging, made at the next animation frame
@@ -77,15 +78,18 @@
       }
       mediaState();
     }
-    const t = page.frames.length ? page.frames[page.frames.length - 1][0] : 0;
-    if (t === ui.t) return;
-    ui.t = t;
+    // The page is touched only when what it shows changes: the time each
+    // second, the seek bar a few times a second (each change costs a layout).
     const ms = Math.min(frameMs(), showMs());
-    $('elapsed').textContent = clock(ms);
-    if (!ui.dragging) {
-      seekBar.value = ms / 1000;
-      seekBar.setAttribute('aria-valuetext', `${clock(ms)} of ${clock(showMs())}`);
-    }
+    const shown = Math.floor(ms / seekStepMs);
+    if (shown === ui.shown) return;
+    ui.shown = shown;
+    const text = clock(ms);
+    if (text !== $('elapsed').textContent) $('elapsed').textContent = text;
+    if (ui.dragging) return;
+    seekBar.value = (shown * seekStepMs) / 1000;
+    const said = `${text} of ${clock(showMs())}`;
+    if (said !== seekBar.getAttribute('aria-valuetext')) seekBar.setAttribute('aria-valuetext', said);
   }
 
   // --- the address, the link and Media Session -----------------------------
@@ -238,8 +242,10 @@
 
   // At 2 or more screen pixels to a frame pixel the picture is drawn with hard
   // pixel edges; below that, smoothing spreads the uneven rows and columns.
+  // The canvas's width on screen is page.css's, reckoned here so that no layout is forced.
   function sharpness() {
-    const scale = screen.getBoundingClientRect().width * (window.devicePixelRatio || 1) / screen.width;
+    const width = Math.min(innerWidth, innerHeight * screen.width / screen.height);
+    const scale = width * (window.devicePixelRatio || 1) / screen.width;
     stage.classList.toggle('crisp', scale >= 2);
   }
 
@@ -380,7 +386,7 @@
   });
 
   document.addEventListener('showstarted', () => {
-    ui.t = -1;
+    ui.shown = -1;
     ui.paused = null;
     stage.classList.remove('paused');
     page.toggleFullscreen = toggleFullscreen;
