@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Serves the show's page from a folder as a static host should: each file
 compressed (a .br or .gz file beside it, else gzip made here once), content-
-hashed names cached for a year and the rest revalidated, and the page cross-
-origin isolated (COOP/COEP), which the show's threads need.
+hashed names cached for a year and the rest revalidated, byte ranges of the
+files sent as they are (the music streams and seeks through them), and the
+page cross-origin isolated (COOP/COEP), which the show's threads need.
 
 usage: serve.py FOLDER [--port N] [--bind ADDRESS]   (port 0: a free one)
 """
@@ -23,6 +24,21 @@ COMPRESSIBLE = {'.html', '.js', '.mjs', '.css', '.wasm', '.json', '.webmanifest'
 TYPES = {'.html': 'text/html; charset=utf-8', '.wasm': 'application/wasm', '.js': 'text/javascript', '.mjs': 'text/javascript',
          '.webmanifest': 'application/manifest+json', '.json': 'application/json',
          '.svg': 'image/svg+xml', '.mp3': 'audio/mpeg', '.txt': 'text/plain'}
+
+
+def byte_range(header, size):
+    """(first, last) of a single 'bytes=' range within size bytes; None for
+    no range or one this server does not serve (several, malformed), which
+    is answered whole; 'unsatisfiable' for one beyond the end."""
+    match = re.fullmatch(r'bytes=(\d*)-(\d*)', (header or '').strip())
+    if not match or match.groups() == ('', ''):
+        return None
+    first, last = match.groups()
+    if first == '':
+        first, last = max(0, size - int(last)), size - 1
+    else:
+        first, last = int(first), min(size - 1, int(last)) if last else size - 1
+    return (first, last) if first <= last else 'unsatisfiable'
 
 
 def accepted_encodings(header):
@@ -58,7 +74,21 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             self.send_error(404, 'File not found')
             return None
         body, encoding = self.choose_body(path)
-        self.send_response(200)
+        wanted = None if encoding else byte_range(self.headers.get('Range'), len(body))
+        if wanted == 'unsatisfiable':
+            self.send_response(416)
+            self.send_header('Content-Range', f'bytes */{len(body)}')
+            self.send_header('Content-Length', '0')
+            self.end_headers()
+            return None
+        if wanted:
+            self.send_response(206)
+            self.send_header('Content-Range', f'bytes {wanted[0]}-{wanted[1]}/{len(body)}')
+            body = body[wanted[0]:wanted[1] + 1]
+        else:
+            self.send_response(200)
+        if not encoding:
+            self.send_header('Accept-Ranges', 'bytes')
         self.send_header('Content-Type', self.guess_type(path))
         self.send_header('Content-Length', str(len(body)))
         self.send_header('Cache-Control', LONG_LIVED if HASHED_NAME.search(path) else REVALIDATE)

@@ -411,7 +411,10 @@
     // nothing kept, or storage refused
   }
 
-  // A bundle plays offline after the first visit and can be installed.
+  // A bundle plays offline after the first visit and can be installed. The
+  // worker copies every file: asked once the show can play, so the copy does
+  // not share the network with the show's own loading.
   if (window.showFiles && 'serviceWorker' in navigator)
-    navigator.serviceWorker.register('sw.js').catch((error) => console.warn('no offline copy:', error.message));
+    document.addEventListener('showready', () => navigator.serviceWorker.register('sw.js')
+      .catch((error) => console.warn('no offline copy:', error.message)), { once: true });
 })();

@@ -149,9 +149,9 @@
     context2d.putImageData(new ImageData(pixels, width, height), 0, 0);
   }
 
-  // The show's clock, in step with its music. The track is fetched beside the
-  // pictures and streams from memory through a media element into Web Audio,
-  // never decoded whole; what is heard is the element's position less the
+  // The show's clock, in step with its music. The track streams from the
+  // server through a media element into Web Audio (byte ranges where it
+  // seeks), asked for beside the pictures and never decoded whole; what is heard is the element's position less the
   // output's latency. The picture follows the music: after a start, a resume
   // or a jump it holds until the music is heard from there, and when the two
   // part by more than kResyncMs the show's clock is set to the music. Music
@@ -174,10 +174,10 @@
     heardReadAt: 0,
     movedAt: -Infinity,        // performance.now() when the music was last moved
     resyncs: 0,
-    load(bytes) {
+    load(url) {
       const element = new Audio();
       element.preload = 'auto';
-      element.src = URL.createObjectURL(new Blob([bytes], { type: 'audio/mpeg' }));
+      element.src = url;
       this.element = element;
       return new Promise((resolve) => {
         element.addEventListener('canplay', resolve, { once: true });
@@ -332,11 +332,12 @@
     checkStart(first._web_show_ms());
     // The build compresses the track into the same name with .mp3.
     const compressed = page.musicPath.replace(/\.wav$/, '.mp3');
-    const paths = AudioContext ? [...images, compressed] : images;
-    const bytes = await fetchAll(paths, (done, total) => progress(0.2, 0.8, done, total));
+    const [bytes] = await Promise.all([
+      fetchAll(images, (done, total) => progress(0.2, 0.8, done, total)),
+      AudioContext && player.load(assetUrl(compressed)),
+    ]);
     page.files = images.map((path, i) => [path, bytes[i]]);
     page.next = giveFiles(first);
-    if (AudioContext) await player.load(bytes[images.length]);
     if (player.element && !player.failed) page.music = player.element;
     if (!page.music) warn('This browser has no Web Audio, or the music could not be loaded: ' +
                              'the show will play without its music.');

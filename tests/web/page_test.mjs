@@ -137,6 +137,9 @@ test('the page plays the show with its music, Escape ends it and it plays again'
   await shoot(page, 'start');
   assert.ok(await page.evaluate(() => window.showPage.player.element.duration) >= 130, 'the music lasts 130 s or more');
   assert.equal(await page.evaluate(() => window.decodedTracks), 0, 'the music is not decoded whole before playing');
+  const music = await fetch(await page.evaluate(() => window.showPage.music.currentSrc), { headers: { Range: 'bytes=1000-1999' } });
+  const range = [music.status, music.headers.get('Content-Range'), (await music.arrayBuffer()).byteLength];
+  assert.match(`${range}`, /^206,bytes 1000-1999\/\d+,1000$/, 'the music streams and seeks by byte ranges');
 
   await page.keyboard.press('Enter');
   await page.waitForFunction(() => window.showPage.frames.length > 10, { timeout: 20000 });
