@@ -76,11 +76,3 @@ bool simd_choose_from_environment() {
   std::fprintf(stderr, ")\n");
   return false;
 }
-
-bool simd_wide() {
-#if HWY_ARCH_X86
-  return (target_in_use() & (HWY_AVX3 | HWY_AVX3_DL)) != 0;
-#else
-  return false;
-#endif
-}

@@ -22,7 +22,3 @@ bool simd_choose(const char* name);
 // Uses the target DEMO_SIMD names, when it is set; false, with a message on
 // standard error naming the available ones, when it names none of them.
 bool simd_choose_from_environment();
-
-// Whether the target in use has the 512-bit instructions (AVX-512 F, BW,
-// DQ and VL), for the stages written for them alone.
-bool simd_wide();

@@ -1,127 +1,62 @@
-// The sine patterns along a block's rows, four lanes to a vector (the
-// compilers' own vector types, a width every target has), or sixteen where
-// the processor has the 512-bit instructions. On four lanes the vector
-// division, conversion, product and sum round as the scalar ones do, so
-// every lane finds the cell fifty_sine_below_limit finds; on sixteen a
-// polynomial for the sine is summed. Either way a lane whose value is
-// undecided asks the exact path. Rows inside every lane's span are stored
-// whole; the ragged rows at the spans' ends keep the pixels of the lanes
-// outside. The ripple and banded floors' rows take sixteen lanes only:
-// without the 512-bit permutes, drawing them along the rows measured slower
-// than down the columns. The tangent skies, with those instructions, go down
-// each column eight sky indices at a time.
+// The generated patterns along a block's rows, written once for every
+// vector width (Highway, built for each target): the sine skies and floors,
+// the ripple and banded floors, and the tangent skies down each column a
+// vector of sky indices at a time. The formulas are patterns'; each kernel
+// gives exactly what they give.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "raycast/pattern_rows.cpp"
 #include "raycast/pattern_rows.h"
+
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/highway.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 
-#include "common/vector_words.h"
-#include "common/simd_target.h"
-#include "common/wide_vectors.h"
 #include "raycast/pattern_tables.h"
 
-#ifdef DEMO_WIDE_VECTORS
-#include <immintrin.h>
-#endif
+HWY_BEFORE_NAMESPACE();
+namespace pattern_kernels {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
 
-namespace {
+// A block's 16 columns as kVectors vectors of as many 32-bit lanes as the
+// target has, up to 16.
+using Ints = hn::CappedTag<int32_t, kBlockColumns>;
+using Reals = hn::Rebind<float, Ints>;
+using Words = hn::RebindToUnsigned<Ints>;
+using IntVector = hn::Vec<Ints>;
+using RealVector = hn::Vec<Reals>;
+using IntMask = hn::Mask<Ints>;
+constexpr size_t kLanes = hn::MaxLanes(Ints());
+constexpr size_t kVectors = kBlockColumns / kLanes;
 
-typedef float Reals __attribute__((vector_size(16)));
-typedef int32_t Ints __attribute__((vector_size(16)));
-typedef double Doubles __attribute__((vector_size(32)));
-typedef int64_t Longs __attribute__((vector_size(32)));
-constexpr int kLanes = 4;
-constexpr int kGroups = kBlockColumns / kLanes;
-
-inline Ints splat(int32_t v) { return Ints{v, v, v, v}; }
-
-// The block as vectors, lane c of group g being column first_column + 4g + c.
-struct SineLanes {
-  Reals stretch[kGroups];  // 5 i
-  Words column[kGroups];   // i
-  Ints first[kGroups];     // the lane's rows first .. end - 1
-  Ints end[kGroups];
+// The block's columns i and the rows first .. end - 1 of each, side by side.
+struct BlockLanes {
+  alignas(64) int32_t column[kBlockColumns];
+  alignas(64) int32_t first[kBlockColumns];
+  alignas(64) int32_t end[kBlockColumns];
+  alignas(64) float real_column[kBlockColumns];
+  alignas(64) float stretch[kBlockColumns];  // 5 i
 };
 
-SineLanes sine_lanes(const BlockSpans& spans) {
-  SineLanes v;
+BlockLanes block_lanes(const BlockSpans& spans) {
+  BlockLanes b;
   for (int c = 0; c < kBlockColumns; ++c) {
-    int g = c / kLanes, lane = c % kLanes, i = spans.first_column + c;
-    v.stretch[g][lane] = float(5 * i);
-    v.column[g][lane] = uint32_t(i);
-    v.first[g][lane] = spans.first[c];
-    v.end[g][lane] = spans.end[c];
+    b.column[c] = spans.first_column + c;
+    b.first[c] = spans.first[c];
+    b.end[c] = spans.end[c];
+    b.real_column[c] = float(spans.first_column + c);
+    b.stretch[c] = float(5 * (spans.first_column + c));
   }
-  return v;
+  return b;
 }
 
-// 50 sin(u), truncated, for the lanes' u = 1 - (5 i) / depth. With kSmall
-// (every argument of the frame below the fast sine's limit) the cells
-// decide and the rare undecided lanes take fifty_sine_below_limit; without
-// it every lane takes fifty_sine.
-template <bool kSmall>
-inline void row_waves(const SineLanes& v, float depth, Ints (&waves)[kGroups]) {
-  Reals divisor = {depth, depth, depth, depth};
-  Reals u[kGroups];
-#pragma GCC unroll 4
-  for (int g = 0; g < kGroups; ++g) u[g] = 1.0f - v.stretch[g] / divisor;
-  if (!kSmall) {
-    for (int g = 0; g < kGroups; ++g)
-      for (int l = 0; l < kLanes; ++l) waves[g][l] = fifty_sine(u[g][l]);
-    return;
-  }
-  int32_t cell[kBlockColumns];
-#pragma GCC unroll 4
-  for (int g = 0; g < kGroups; ++g) {
-    Doubles rounded = __builtin_convertvector(u[g], Doubles) * kSineCellsPerRadian + kRoundingShift;
-    Longs bits;
-    std::memcpy(&bits, &rounded, sizeof bits);
-    Ints low = __builtin_convertvector(bits & int64_t(kSineCells - 1), Ints);
-    std::memcpy(cell + g * kLanes, &low, sizeof low);
-  }
-  const int8_t* cells = pattern_tables.sine_cell;
-  int32_t wave[kBlockColumns];
-  for (int l = 0; l < kBlockColumns; ++l) wave[l] = cells[cell[l]];
-  Ints undecided = {};
-#pragma GCC unroll 4
-  for (int g = 0; g < kGroups; ++g) {
-    std::memcpy(&waves[g], wave + g * kLanes, sizeof waves[g]);
-    undecided |= waves[g] == splat(kSineUndecided);
-  }
-  if (!any_lane(undecided)) return;
-  for (int g = 0; g < kGroups; ++g)
-    for (int l = 0; l < kLanes; ++l)
-      if (waves[g][l] == kSineUndecided) waves[g][l] = fifty_sine_below_limit(u[g][l]);
-}
-
-// |wave| + 4 (row & i), xored with the row's key, modulo 2^32.
-inline Words row_pixels(Ints wave, Words column, int row, uint32_t key) {
-  Ints sign = wave >> 31;
-  Words magnitude = Words(wave ^ sign) - Words(sign);
-  Words rows = Words(splat(row));
-  return (magnitude + ((rows & column) << 2)) ^ key;
-}
-
-// Rows first .. end - 1. With kRagged only the lanes whose span holds the
-// row are written.
-template <bool kSmall, bool kRagged>
-void sine_rows(uint32_t* out, size_t stride, const SineLanes& v, const PatternFrame& frame,
-               const uint32_t* keys, int first, int end) {
-  for (int row = first; row < end; ++row) {
-    Ints waves[kGroups];
-    row_waves<kSmall>(v, frame.sine_depth[row], waves);
-    uint32_t* row_out = out + row * stride;
-#pragma GCC unroll 4
-    for (int g = 0; g < kGroups; ++g) {
-      Words pixels = row_pixels(waves[g], v.column[g], row, keys[row]);
-      if (kRagged) {
-        Words inside = Words((splat(row) >= v.first[g]) & (splat(row) < v.end[g]));
-        pixels = (pixels & inside) | (load_words(row_out + g * kLanes) & ~inside);
-      }
-      store_words(row_out + g * kLanes, pixels);
-    }
-  }
+// The lanes of vector v whose span holds row j.
+HWY_INLINE IntMask inside_span(const BlockLanes& b, size_t v, int j) {
+  const Ints ints;
+  return hn::And(hn::Lt(hn::Load(ints, b.first + v * kLanes), hn::Set(ints, j + 1)),
+                 hn::Lt(hn::Set(ints, j), hn::Load(ints, b.end + v * kLanes)));
 }
 
 // The block's rows by kind: those every lane's span holds go whole, the
@@ -135,50 +70,32 @@ struct RowKinds {
 RowKinds row_kinds(const BlockSpans& spans) {
   auto [min_first, max_first] = std::minmax_element(spans.first, spans.first + kBlockColumns);
   auto [min_end, max_end] = std::minmax_element(spans.end, spans.end + kBlockColumns);
-  return {*min_first, std::min(*max_first, *max_end), *max_first, *min_end,
-          std::max(*max_first, *min_end), *max_end};
+  return {*min_first, std::min(*max_first, *max_end), *max_first,
+          *min_end,   std::max(*max_first, *min_end), *max_end};
 }
 
-#ifdef DEMO_WIDE_VECTORS
-// The same rows sixteen lanes to a vector, for processors with the 512-bit
-// instructions. Gathering the sixteen lanes' cells from the table took half
-// of the rows' time on the processors measured; summing a polynomial for
-// the sine in single precision takes about a dozen vector steps, and rarely
-// leaves a lane to the exact path.
-
-// The block's columns i and the rows first .. end - 1 of each, a lane each.
-struct WideLanes {
-  WideInts columns;
-  WideInts firsts;
-  WideInts ends;
-};
-
-WIDE_VECTORS inline WideLanes wide_lanes(const BlockSpans& spans) {
-  WideLanes v;
-  for (int c = 0; c < kBlockColumns; ++c) {
-    v.columns[c] = spans.first_column + c;
-    v.firsts[c] = spans.first[c];
-    v.ends[c] = spans.end[c];
-  }
-  return v;
-}
-
-// |50 sin(u)|, truncated, for lanes whose u lies within -7994 .. 1, and
-// the lanes it leaves undecided. u less n pi, for n the whole number nearest
-// u / pi, is r in about -pi/2 .. pi/2 (pi in two floats, each product with n
-// exact in the fused steps), and |sin(u)| = |sin(r)|. An odd polynomial to
-// r^7, summed in single precision, stays within 1e-4 of 50 |sin(u)| (its
-// own fit to 3e-5, the roundings of r and of the sums the rest); it is
-// summed in units of 2^-16, so that the low 16 bits of the truncated sum are
-// its fraction, and a lane decides where that fraction is at least 16 units
-// from a whole number (the sum's error would need 15). Every float of
-// -8000 .. 1 was put through this and checked against the library's sine:
-// none decides wrongly (the largest error seen was 3.8e-5). Undecided are
-// the u where 50 |sin(u)| is near a whole number, its peaks of 50 most of
-// them, and those below 5e-6 in size: 1 in 640 of the floats from 1/64 on.
+// |50 sin(u)|, truncated, for lanes whose u lies within -7994 .. 1, and the
+// lanes it leaves undecided; gathering each lane's cell from the sine table
+// took half of the rows' time. u less n pi, for n a whole number nearest
+// u / pi (the truncation of u / pi - 1/2, which u's range keeps negative or
+// below 1/2), is r in about -pi/2 .. pi/2, and |sin(u)| = |sin(r)|: pi is
+// taken in three floats, the first two short enough that their products
+// with n (below 2^12) are exact and u less the first is exact too. An odd
+// polynomial to r^7, summed in single precision with a rounding after every
+// product and every sum (no fused steps, so every target sums alike), stays
+// within 1e-4 of 50 |sin(u)| (its own fit to 3e-5, the roundings of r and
+// of the sums the rest); it is summed in units of 2^-16, so that the low 16
+// bits of the truncated sum are its fraction, and a lane decides where that
+// fraction is at least 16 units from a whole number (the sum's error would
+// need 15). Every float of -8000 .. 1 was put through these very steps and
+// checked against the library's sine: none decides wrongly (the largest
+// error seen was 4e-5). Undecided are the u where 50 |sin(u)| is near a
+// whole number, its peaks of 50 most of them, and those below 5e-6 in size:
+// 1 in 640 of the floats from 1/64 on.
 constexpr float kInversePi = float(1.0 / 3.14159265358979323846);
-constexpr float kPiHigh = float(3.14159265358979323846);
-constexpr float kPiLow = float(3.14159265358979323846 - double(kPiHigh));
+constexpr float kPiHigh = 0x1.92p+1f;      // 8 significant bits
+constexpr float kPiMiddle = 0x1.fb4p-11f;  // 11 significant bits
+constexpr float kPiLow = float(3.14159265358979323846 - double(kPiHigh) - double(kPiMiddle));
 constexpr int kFractionBits = 16;
 constexpr int kFractionMargin = 16;  // units of 2^-16
 // index n = 0..3: 2^16 x the coefficient of r^(2n + 1) in the odd
@@ -188,138 +105,167 @@ constexpr int kSineTerms = 4;
 constexpr float kSinePolynomial[kSineTerms] = {3276788.8567852206f, -546072.8741917612f,
                                                27217.94919997749f, -601.6813223768246f};
 
+// 50 |sin(u)| in units of 2^-16, truncated.
+HWY_INLINE IntVector sine_units(RealVector u) {
+  const Reals reals;
+  const Ints ints;
+  auto n = hn::ConvertTo(reals, hn::ConvertTo(ints, hn::Sub(hn::Mul(u, hn::Set(reals, kInversePi)),
+                                                            hn::Set(reals, 0.5f))));
+  auto r = hn::Sub(u, hn::Mul(n, hn::Set(reals, kPiHigh)));
+  r = hn::Sub(r, hn::Mul(n, hn::Set(reals, kPiMiddle)));
+  r = hn::Abs(hn::Sub(r, hn::Mul(n, hn::Set(reals, kPiLow))));
+  auto t = hn::Mul(r, r);
+  auto sum = hn::Set(reals, kSinePolynomial[kSineTerms - 1]);
+  for (int k = kSineTerms - 2; k >= 0; --k)
+    sum = hn::Add(hn::Mul(sum, t), hn::Set(reals, kSinePolynomial[k]));
+  return hn::ConvertTo(ints, hn::Mul(sum, r));
+}
+
+// The undecided lanes' magnitudes from the exact path.
+HWY_NOINLINE IntVector exact_magnitudes(RealVector u, IntVector magnitude, IntMask undecided) {
+  const Reals reals;
+  const Ints ints;
+  alignas(64) float at[kLanes];
+  alignas(64) int32_t value[kLanes], asked[kLanes];
+  hn::Store(u, reals, at);
+  hn::Store(magnitude, ints, value);
+  hn::Store(hn::VecFromMask(ints, undecided), ints, asked);
+  for (size_t lane = 0; lane < kLanes; ++lane)
+    if (asked[lane]) value[lane] = std::abs(fifty_sine_below_limit(at[lane]));
+  return hn::Load(ints, value);
+}
+
+// On vectors of 4 lanes or fewer each lane reads its cell from the sine
+// table (as fifty_sine_below_limit does first), which measured faster there
+// than summing the polynomial (patterns_bench's sine sky: with SSE4 0.85 of
+// the polynomial's time, with the one-lane portable target a quarter); on
+// wider ones the polynomial is faster. A cell that holds no single value
+// leaves its lane undecided.
+constexpr bool kSineByCells = kLanes <= 4;
+
+// 50 sin(u) truncated, for the rows' lanes, or kSineUndecided. (The cells
+// of all the rows are read before any is loaded back as a vector: loaded
+// right after its own lanes were stored, a vector waited on the stores.)
 template <int kRows>
-WIDE_VECTORS inline void wide_sine_magnitudes(const WideReals (&u)[kRows],
-                                              WideInts (&magnitude)[kRows],
-                                              unsigned (&undecided)[kRows]) {
-  __m512 r[kRows], sum[kRows];
-#pragma GCC unroll 4
-  for (int k = 0; k < kRows; ++k) {
-    // (the zeroing form with every lane kept: the plain one starts from an
-    // undefined vector, which GCC 12 warns of)
-    __m512 n =
-        _mm512_maskz_roundscale_ps(0xFFFF, __m512(u[k] * kInversePi), _MM_FROUND_TO_NEAREST_INT);
-    r[k] = _mm512_fnmadd_ps(n, _mm512_set1_ps(kPiHigh), __m512(u[k]));
-    r[k] = _mm512_fnmadd_ps(n, _mm512_set1_ps(kPiLow), r[k]);
-    r[k] = __m512(WideInts(r[k]) & INT32_MAX);
-  }
-  __m512 t[kRows];
-#pragma GCC unroll 4
-  for (int k = 0; k < kRows; ++k) {
-    t[k] = _mm512_mul_ps(r[k], r[k]);
-    sum[k] = _mm512_set1_ps(kSinePolynomial[kSineTerms - 1]);
-  }
-#pragma GCC unroll 4
-  for (int n = kSineTerms - 2; n >= 0; --n)
-#pragma GCC unroll 4
-    for (int k = 0; k < kRows; ++k)
-      sum[k] = _mm512_fmadd_ps(sum[k], t[k], _mm512_set1_ps(kSinePolynomial[n]));
-#pragma GCC unroll 4
-  for (int k = 0; k < kRows; ++k) {
-    WideInts units = __builtin_convertvector(WideReals(_mm512_mul_ps(sum[k], r[k])), WideInts);
-    undecided[k] = _mm512_testn_epi32_mask(
-        __m512i(units + kFractionMargin),
-        _mm512_set1_epi32(((1 << kFractionBits) - 1) & ~(2 * kFractionMargin - 1)));
-    magnitude[k] = units >> kFractionBits;
-  }
+HWY_INLINE void cell_waves(const RealVector (&u)[kRows][kVectors],
+                           IntVector (&waves)[kRows][kVectors]) {
+  const Reals reals;
+  const Ints ints;
+  constexpr int kCount = kRows * kBlockColumns;
+  alignas(64) float at[kCount];
+  alignas(64) int32_t wave[kCount];
+  for (int k = 0; k < kRows; ++k)
+    for (size_t v = 0; v < kVectors; ++v)
+      hn::Store(u[k][v], reals, at + k * kBlockColumns + v * kLanes);
+  for (int l = 0; l < kCount; ++l) wave[l] = sine_cell_of(at[l]);
+  for (int k = 0; k < kRows; ++k)
+    for (size_t v = 0; v < kVectors; ++v)
+      waves[k][v] = hn::Load(ints, wave + k * kBlockColumns + v * kLanes);
 }
 
-// Rows row .. row + kRows - 1.
+// Rows row .. row + kRows - 1, all kVectors vectors of each together, so
+// that the processor works on several chains of dependent steps at once.
 template <bool kRagged, int kRows>
-WIDE_VECTORS inline void wide_sine_row_group(uint32_t* out, size_t stride, const WideLanes& v,
-                                             WideReals stretch, const PatternFrame& frame,
-                                             const uint32_t* keys, int row) {
-  WideReals u[kRows];
-#pragma GCC unroll 4
-  for (int k = 0; k < kRows; ++k) u[k] = 1.0f - stretch / frame.sine_depth[row + k];
-  WideInts magnitude[kRows];
-  unsigned undecided[kRows];
-  wide_sine_magnitudes(u, magnitude, undecided);
-#pragma GCC unroll 4
+HWY_INLINE void sine_row_group(uint32_t* out, size_t stride, const BlockLanes& b,
+                               const PatternFrame& frame, const uint32_t* keys, int row) {
+  const Reals reals;
+  const Ints ints;
+  const Words words;
+  RealVector u[kRows][kVectors];
+  IntVector found[kRows][kVectors];  // the sums in units of 2^-16, or the cells
+  for (int k = 0; k < kRows; ++k)
+    for (size_t v = 0; v < kVectors; ++v)
+      u[k][v] = hn::Sub(hn::Set(reals, 1.0f), hn::Div(hn::Load(reals, b.stretch + v * kLanes),
+                                                      hn::Set(reals, frame.sine_depth[row + k])));
+  if (kSineByCells)
+    cell_waves(u, found);
+  else
+    for (int k = 0; k < kRows; ++k)
+      for (size_t v = 0; v < kVectors; ++v) found[k][v] = sine_units(u[k][v]);
+  const auto fraction = hn::Set(ints, ((1 << kFractionBits) - 1) & ~(2 * kFractionMargin - 1));
   for (int k = 0; k < kRows; ++k) {
-    for (; undecided[k] != 0; undecided[k] &= undecided[k] - 1) {
-      int lane = __builtin_ctz(undecided[k]);
-      magnitude[k][lane] = std::abs(fifty_sine_below_limit(u[k][lane]));
-    }
     int j = row + k;
-    WideWords rows = WideWords(WideInts{} + j);
-    WideWords pixels = (WideWords(magnitude[k]) + ((rows & WideWords(v.columns)) << 2)) ^ keys[j];
     uint32_t* row_out = out + j * stride;
-    if (kRagged) {
-      WideWords inside = WideWords((j >= v.firsts) & (j < v.ends));
-      WideWords kept;
-      std::memcpy(&kept, row_out, sizeof kept);
-      pixels = (pixels & inside) | (kept & ~inside);
+    for (size_t v = 0; v < kVectors; ++v) {
+      IntVector magnitude;
+      IntMask undecided;
+      if (kSineByCells) {
+        magnitude = hn::Abs(found[k][v]);
+        undecided = hn::Eq(found[k][v], hn::Set(ints, kSineUndecided));
+      } else {
+        magnitude = hn::ShiftRight<kFractionBits>(found[k][v]);
+        undecided = hn::Eq(hn::And(hn::Add(found[k][v], hn::Set(ints, kFractionMargin)), fraction),
+                           hn::Zero(ints));
+      }
+      if (!hn::AllFalse(ints, undecided))
+        magnitude = exact_magnitudes(u[k][v], magnitude, undecided);
+      auto column = hn::Load(ints, b.column + v * kLanes);
+      auto pixels =
+          hn::Xor(hn::Add(hn::BitCast(words, magnitude),
+                          hn::BitCast(words, hn::ShiftLeft<2>(hn::And(hn::Set(ints, j), column)))),
+                  hn::Set(words, keys[j]));
+      uint32_t* at = row_out + v * kLanes;
+      if (kRagged)
+        pixels = hn::IfThenElse(hn::RebindMask(words, inside_span(b, v, j)), pixels,
+                                hn::LoadU(words, at));
+      hn::StoreU(pixels, words, at);
     }
-    std::memcpy(row_out, &pixels, sizeof pixels);
   }
 }
 
-// The rows go four at a time, so that the processor works on four rows'
-// chains of dependent steps together.
-constexpr int kRowsTogether = 4;
+constexpr int kRowsTogether = kVectors >= 4 ? 1 : int(4 / kVectors);
+
 template <bool kRagged>
-WIDE_VECTORS void wide_sine_rows(uint32_t* out, size_t stride, const BlockSpans& spans,
-                                 const PatternFrame& frame, const uint32_t* keys, int first,
-                                 int end) {
-  WideLanes v = wide_lanes(spans);
-  WideReals stretch = __builtin_convertvector(5 * v.columns, WideReals);
+void sine_rows(uint32_t* out, size_t stride, const BlockLanes& b, const PatternFrame& frame,
+               const uint32_t* keys, int first, int end) {
   int row = first;
   for (; row + kRowsTogether <= end; row += kRowsTogether)
-    wide_sine_row_group<kRagged, kRowsTogether>(out, stride, v, stretch, frame, keys, row);
-  for (; row < end; ++row)
-    wide_sine_row_group<kRagged, 1>(out, stride, v, stretch, frame, keys, row);
+    sine_row_group<kRagged, kRowsTogether>(out, stride, b, frame, keys, row);
+  for (; row < end; ++row) sine_row_group<kRagged, 1>(out, stride, b, frame, keys, row);
 }
 
-// Sixteen 16-bit entries, and two such side by side.
-typedef int16_t ShortLanes __attribute__((vector_size(32)));
-typedef int16_t PairedShorts __attribute__((vector_size(64)));
-#define PAIR_LANES                                                                              \
-  0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, \
-      26, 27, 28, 29, 30, 31
+void SineRows(uint32_t* out, size_t stride, const BlockSpans& spans, const PatternFrame& frame,
+              const uint32_t* keys) {
+  BlockLanes b = block_lanes(spans);
+  RowKinds rows = row_kinds(spans);
+  sine_rows<true>(out, stride, b, frame, keys, rows.head_first, rows.head_end);
+  sine_rows<false>(out, stride, b, frame, keys, rows.whole_first, rows.whole_end);
+  sine_rows<true>(out, stride, b, frame, keys, rows.tail_first, rows.tail_end);
+}
+
+// The ripple and banded floors go along the rows only where a vector holds
+// 8 lanes or more, which measured faster than down the columns (with AVX2
+// 0.9, 0.75 and 0.8 of the time of the ripple, quarter ripple and banded
+// floors in patterns_bench); on 4 lanes, gathering each lane's table entry
+// or picking its tangent term took 1.15 and 1.9 times the time of the
+// columns (SSE4), so there they go down the columns.
+constexpr bool kFloorsAlongRows = kLanes >= 8;
 
 // The lanes' quotients i / (j + 1), on rows where the caller has shown them
 // to be 0..3 in every lane. The quotient of the single-precision division
 // truncates to i / (j + 1): i and j + 1 are whole numbers below 2^11, so a
 // quotient just short of a whole number stays more than 2^-21 of it away,
 // far beyond the division's rounding.
-WIDE_VECTORS inline WideInts small_quotients(WideReals columns, int j) {
-  return __builtin_convertvector(columns / float(j + 1), WideInts);
-}
-
-// The lanes' tangent differences table[q][base + offset] for their small
-// quotients q and offsets 0..15; width is the length of the table's rows.
-// The 16 entries from base of the four rows are read whole and each lane
-// picks its own from those 64, which here costs a fraction of a gather.
-WIDE_VECTORS inline WideInts small_quotient_entries(WideInts q, int base, WideInts offsets,
-                                                    const int16_t* table, int width) {
-  __mmask16 inside = width - base >= 16 ? 0xFFFF : __mmask16((1u << (width - base)) - 1);
-  ShortLanes rows[kSmallQuotients];
-  for (int n = 0; n < kSmallQuotients; ++n)
-    rows[n] = ShortLanes(_mm256_maskz_loadu_epi16(inside, table + n * width + base));
-  PairedShorts low = __builtin_shufflevector(rows[0], rows[1], PAIR_LANES);
-  PairedShorts high = __builtin_shufflevector(rows[2], rows[3], PAIR_LANES);
-  ShortLanes picks = __builtin_convertvector(q * kBlockColumns + offsets, ShortLanes);
-  PairedShorts entries = PairedShorts(_mm512_permutex2var_epi16(
-      __m512i(low), __m512i(__builtin_shufflevector(picks, picks, PAIR_LANES)), __m512i(high)));
-  return __builtin_convertvector(__builtin_shufflevector(entries, entries, 0, 1, 2, 3, 4, 5, 6, 7,
-                                                         8, 9, 10, 11, 12, 13, 14, 15),
-                                 WideInts);
+HWY_INLINE IntVector small_quotients(const BlockLanes& b, size_t v, int j) {
+  const Reals reals;
+  const Ints ints;
+  return hn::ConvertTo(
+      ints, hn::Div(hn::Load(reals, b.real_column + v * kLanes), hn::Set(reals, float(j + 1))));
 }
 
 // tan(q + 1) x 100 - 5 b, truncated, for the lanes' small quotients q and
 // b = 0..1599, worked out rather than read: 5 b is whole and tan(q + 1) x 100
 // is not, so the difference truncates to trunc(tan(q + 1) x 100) - 5 b, one
-// more where a positive tangent term falls below 5 b. Lanes 0..3 hold, for
-// q = 0..3, the truncated tangent term and the largest 5 b it stays above
-// (INT32_MAX for a negative term).
+// more where a positive tangent term falls below 5 b. Index q = 0..3: the
+// truncated tangent term and the largest 5 b it stays above (INT32_MAX for a
+// negative term).
 struct FiveTimesTerms {
-  WideInts tangent;
-  WideInts above;
+  int32_t tangent[kSmallQuotients];
+  int32_t above[kSmallQuotients];
 };
 
-WIDE_VECTORS inline FiveTimesTerms five_times_terms() {
-  FiveTimesTerms terms = {};
+FiveTimesTerms five_times_terms() {
+  FiveTimesTerms terms;
   for (int q = 0; q < kSmallQuotients; ++q) {
     terms.tangent[q] = hundred_tan_less_five_times(q + 1, 0);
     terms.above[q] = hundred_tan(q + 1) > 0.0 ? terms.tangent[q] : INT32_MAX;
@@ -327,20 +273,24 @@ WIDE_VECTORS inline FiveTimesTerms five_times_terms() {
   return terms;
 }
 
-WIDE_VECTORS inline WideInts tangent_less_five_times(const FiveTimesTerms& terms, WideInts q,
-                                                     WideInts b) {
-  WideInts five_b = (b << 2) + b;
-  // (the zeroing form with every lane kept: the plain one starts from an
-  // undefined vector, which GCC 12 warns of)
-  WideInts tangent =
-      WideInts(_mm512_maskz_permutexvar_epi32(0xFFFF, __m512i(q), __m512i(terms.tangent)));
-  WideInts above =
-      WideInts(_mm512_maskz_permutexvar_epi32(0xFFFF, __m512i(q), __m512i(terms.above)));
-  return tangent - five_b - (five_b > above);
+// Entry q of the four, for each lane's q = 0..3.
+HWY_INLINE IntVector pick(const int32_t (&entries)[kSmallQuotients], IntVector q) {
+  const Ints ints;
+  IntVector picked = hn::Set(ints, entries[0]);
+  for (int n = 1; n < kSmallQuotients; ++n)
+    picked = hn::IfThenElse(hn::Eq(q, hn::Set(ints, n)), hn::Set(ints, entries[n]), picked);
+  return picked;
+}
+
+HWY_INLINE IntVector tangent_less_five_times(const FiveTimesTerms& terms, IntVector q,
+                                             IntVector b) {
+  auto five_b = hn::Add(hn::ShiftLeft<2>(b), b);
+  auto difference = hn::Sub(pick(terms.tangent, q), five_b);
+  return hn::Sub(difference, hn::VecFromMask(Ints(), hn::Gt(five_b, pick(terms.above, q))));
 }
 
 // The first row from which every lane's i / (j + 1) is at most 3.
-inline int small_quotients_from(const BlockSpans& spans) {
+int small_quotients_from(const BlockSpans& spans) {
   return (spans.first_column + kBlockColumns - 1) / kSmallQuotients;
 }
 
@@ -348,133 +298,177 @@ inline int small_quotients_from(const BlockSpans& spans) {
 // banded floor's (bits masked, m = (2 j) & i, row j & row_mask, some rows
 // left out).
 template <bool kBanded>
-WIDE_VECTORS void wide_floor_rows(uint32_t* out, size_t stride, const BlockSpans& spans,
-                                  int shift, uint32_t bits, uint32_t row_mask) {
-  WideLanes v = wide_lanes(spans);
-  WideReals real_columns = __builtin_convertvector(v.columns, WideReals);
+void floor_rows(uint32_t* out, size_t stride, const BlockSpans& spans, int shift, uint32_t bits,
+                uint32_t row_mask) {
+  const Ints ints;
+  BlockLanes b = block_lanes(spans);
   RowKinds rows = row_kinds(spans);
   int small_from = small_quotients_from(spans);
   FiveTimesTerms terms = kBanded ? five_times_terms() : FiveTimesTerms{};
+  const int32_t* ripple_table = &pattern_tables.tan_less_atan[0][0];
   for (int j = rows.head_first; j < rows.tail_end; ++j) {
-    WideInts drawn = (j >= v.firsts) & (j < v.ends);
-    if (kBanded && (j & 2) == 0) drawn &= ~(j + 2 < v.ends);
     uint32_t* row_out = out + (kBanded ? uint32_t(j) & row_mask : uint32_t(j)) * stride;
-    // Blocks begin at multiples of 16 columns, so the lanes' m lie in the 16
-    // from the first lane's.
-    WideInts m = kBanded ? (2 * j) & v.columns : v.columns & (j >> shift);
-    int base = m[0];
+    auto left_out = [&](int c) {
+      return j < b.first[c] || j >= b.end[c] || (kBanded && (j & 2) == 0 && j + 2 < b.end[c]);
+    };
     if (j < small_from) {
       for (int c = 0; c < kBlockColumns; ++c) {
-        if (!drawn[c]) continue;
-        int n = column_over_row(v.columns[c], j) + 1;
-        row_out[c] = kBanded ? uint32_t(hundred_tan_less_five_times(n, m[c])) & bits
-                             : uint32_t(hundred_tan_less_forty_atan(n, m[c])) ^ bits;
+        if (left_out(c)) continue;
+        int i = b.column[c], n = column_over_row(i, j) + 1;
+        row_out[c] = kBanded ? uint32_t(hundred_tan_less_five_times(n, (2 * j) & i)) & bits
+                             : uint32_t(hundred_tan_less_forty_atan(n, i & (j >> shift))) ^ bits;
       }
       continue;
     }
-    WideInts q = small_quotients(real_columns, j);
-    WideInts entries =
-        kBanded ? tangent_less_five_times(terms, q, m)
-                : small_quotient_entries(q, base, m - base, &pattern_tables.tan_less_atan[0][0],
-                                         kArctangentArguments);
-    WideInts pixels = kBanded ? entries & int32_t(bits) : entries ^ int32_t(bits);
-    _mm512_mask_storeu_epi32(row_out, _mm512_test_epi32_mask(__m512i(drawn), __m512i(drawn)),
-                             __m512i(pixels));
-  }
-}
-
-// One column's sky, eight indices to a vector: the angles in double
-// precision as the formula has them, the memo's angles compared lane by
-// lane (a lane whose angle differs, NaN included, asks twice_tangent, which
-// remembers it), and the pixels scattered to their rows, where the
-// processor writes overlapping lanes in order, the later index last.
-typedef double EightReals __attribute__((vector_size(64)));
-typedef int32_t EightInts __attribute__((vector_size(32)));
-
-WIDE_VECTORS void tangent_column_wide(uint32_t* pixels, size_t stride, int i, int first, int end,
-                                      const PatternFrame& frame, uint32_t flip, uint32_t keep) {
-  TangentColumn memo = tangent_column(i);
-  double tenth = 0.1 * i;
-  const EightInts steps = {0, 1, 2, 3, 4, 5, 6, 7};
-  for (int k = first; k < end; k += 8) {
-    __mmask8 lanes = end - k >= 8 ? 0xFF : __mmask8((1u << (end - k)) - 1);
-    EightInts indices = k + steps;
-    EightReals angles =
-        frame.sky_base +
-        frame.sky_swing *
-            ((0.5 * __builtin_convertvector(indices, EightReals) - tenth) * 20.0 / 25.0);
-    __m512d seen = _mm512_maskz_loadu_pd(lanes, memo.angle + k);
-    unsigned changed = _mm512_mask_cmp_pd_mask(lanes, __m512d(angles), seen, _CMP_NEQ_UQ);
-    for (; changed != 0; changed &= changed - 1) {
-      int lane = __builtin_ctz(changed);
-      twice_tangent(angles[lane], k + lane, i);
+    for (size_t v = 0; v < kVectors; ++v) {
+      IntMask drawn = inside_span(b, v, j);
+      if (kBanded && (j & 2) == 0)
+        drawn = hn::AndNot(hn::Lt(hn::Set(ints, j + 2), hn::Load(ints, b.end + v * kLanes)), drawn);
+      auto column = hn::Load(ints, b.column + v * kLanes);
+      IntVector q = small_quotients(b, v, j);
+      IntVector pixels;
+      if (kBanded) {
+        auto m = hn::And(hn::Set(ints, 2 * j), column);
+        pixels = hn::And(tangent_less_five_times(terms, q, m), hn::Set(ints, int32_t(bits)));
+      } else {
+        auto m = hn::And(column, hn::Set(ints, j >> shift));
+        auto index = hn::Add(hn::Mul(q, hn::Set(ints, kArctangentArguments)), m);
+        pixels = hn::Xor(hn::GatherIndex(ints, ripple_table, index), hn::Set(ints, int32_t(bits)));
+      }
+      int32_t* at = reinterpret_cast<int32_t*>(row_out) + v * kLanes;
+      hn::StoreU(hn::IfThenElse(drawn, pixels, hn::LoadU(ints, at)), ints, at);
     }
-    EightInts values = EightInts(_mm256_maskz_loadu_epi32(lanes, memo.value + k));
-    EightInts rows = 2 * indices - ((indices >> 1) & (i / 2));
-    _mm256_mask_i32scatter_epi32(pixels, lanes, __m256i(rows * int32_t(stride)),
-                                 __m256i((values ^ int32_t(flip)) & int32_t(keep)), 4);
   }
 }
+
+bool RippleRows(uint32_t* out, size_t stride, const BlockSpans& spans, int shift, uint32_t key) {
+  if (!kFloorsAlongRows) return false;
+  floor_rows<false>(out, stride, spans, shift, key, 0);
+  return true;
+}
+
+bool BandedRows(uint32_t* out, size_t stride, const BlockSpans& spans, uint32_t mask,
+                uint32_t row_mask) {
+  if (!kFloorsAlongRows) return false;
+  floor_rows<true>(out, stride, spans, 0, mask, row_mask);
+  return true;
+}
+
+#if HWY_HAVE_FLOAT64
+// The tangent skies' sky indices, as many a vector as the target holds
+// doubles, up to 8; their angles in double precision as the formula has
+// them. (Highway's WebAssembly target holds no doubles: there every index
+// goes one by one.)
+using Doubles = hn::CappedTag<double, 8>;
+using SkyInts = hn::Rebind<int32_t, Doubles>;
+constexpr int kSkyLanes = int(hn::MaxLanes(Doubles()));
+
+// Sky indices k .. k + kSkyLanes - 1 of column i: the memo's angles
+// compared lane by lane (a lane whose angle differs, NaN included, asks
+// twice_tangent, which remembers it), and the pixels scattered to their
+// rows in index order, the later index last where two land on one row.
+HWY_INLINE void sky_vector(uint32_t* pixels, size_t stride, int i, int k, TangentColumn memo,
+                           double tenth, const PatternFrame& frame, uint32_t flip,
+                           uint32_t keep) {
+  const Doubles doubles;
+  const SkyInts ints;
+  auto indices = hn::Iota(ints, k);
+  auto half_index = hn::Mul(hn::Set(doubles, 0.5), hn::PromoteTo(doubles, indices));
+  auto angles = hn::Add(hn::Set(doubles, frame.sky_base),
+                        hn::Mul(hn::Set(doubles, frame.sky_swing),
+                                hn::Div(hn::Mul(hn::Sub(half_index, hn::Set(doubles, tenth)),
+                                                hn::Set(doubles, 20.0)),
+                                        hn::Set(doubles, 25.0))));
+  auto changed = hn::Not(hn::Eq(angles, hn::LoadU(doubles, memo.angle + k)));
+  if (!hn::AllFalse(doubles, changed)) {
+    const hn::RebindToSigned<Doubles> longs;
+    alignas(64) double angle[kSkyLanes];
+    alignas(64) int64_t asked[kSkyLanes];
+    hn::Store(angles, doubles, angle);
+    hn::Store(hn::BitCast(longs, hn::VecFromMask(doubles, changed)), longs, asked);
+    for (int lane = 0; lane < kSkyLanes; ++lane)
+      if (asked[lane]) twice_tangent(angle[lane], k + lane, i);
+  }
+  auto values = hn::LoadU(ints, memo.value + k);
+  auto rows = hn::Sub(hn::ShiftLeft<1>(indices),
+                      hn::And(hn::ShiftRight<1>(indices), hn::Set(ints, i / 2)));
+  auto words =
+      hn::And(hn::Xor(values, hn::Set(ints, int32_t(flip))), hn::Set(ints, int32_t(keep)));
+  hn::ScatterIndex(words, ints, reinterpret_cast<int32_t*>(pixels),
+                   hn::Mul(rows, hn::Set(ints, int32_t(stride))));
+}
 #endif
 
-template <bool kSmall>
-void sine_block(uint32_t* out, size_t stride, const BlockSpans& spans, const PatternFrame& frame,
-                const uint32_t* keys, const RowKinds& rows) {
-  SineLanes v = sine_lanes(spans);
-  sine_rows<kSmall, true>(out, stride, v, frame, keys, rows.head_first, rows.head_end);
-  sine_rows<kSmall, false>(out, stride, v, frame, keys, rows.whole_first, rows.whole_end);
-  sine_rows<kSmall, true>(out, stride, v, frame, keys, rows.tail_first, rows.tail_end);
+// One column's sky; the indices short of a whole vector at the end go one
+// by one. Kept out of line: inlined into the loop over the block's columns,
+// the sky's inner loop ran short of registers (about a fifth slower).
+HWY_NOINLINE void sky_column(uint32_t* pixels, size_t stride, int i, int first, int end,
+                             const PatternFrame& frame, uint32_t flip, uint32_t keep) {
+  double tenth = 0.1 * i;
+  int k = first;
+#if HWY_HAVE_FLOAT64
+  TangentColumn memo = tangent_column(i);
+  for (; k + kSkyLanes <= end; k += kSkyLanes)
+    sky_vector(pixels, stride, i, k, memo, tenth, frame, flip, keep);
+#endif
+  for (; k < end; ++k)
+    pixels[sky_row(k, i) * stride] =
+        (uint32_t(twice_tangent(sky_angle(frame, k, tenth), k, i)) ^ flip) & keep;
 }
 
-}  // namespace
-
-#ifdef DEMO_WIDE_VECTORS
-bool ripple_rows_wide(uint32_t* out, size_t stride, const BlockSpans& spans, int shift,
-                      uint32_t key) {
-  if (!simd_wide()) return false;
-  wide_floor_rows<false>(out, stride, spans, shift, key, 0);
-  return true;
-}
-
-bool banded_rows_wide(uint32_t* out, size_t stride, const BlockSpans& spans, uint32_t mask,
-                      uint32_t row_mask) {
-  if (!simd_wide()) return false;
-  wide_floor_rows<true>(out, stride, spans, 0, mask, row_mask);
-  return true;
-}
-
-bool tangent_sky_wide(uint32_t* out, size_t stride, const BlockSpans& spans,
-                      const PatternFrame& frame, uint32_t flip, uint32_t keep) {
-  if (!simd_wide()) return false;
+void TangentSkyRows(uint32_t* out, size_t stride, const BlockSpans& spans,
+                    const PatternFrame& frame, uint32_t flip, uint32_t keep) {
   for (int c = 0; c < kBlockColumns; ++c)
-    tangent_column_wide(out + c, stride, spans.first_column + c, spans.first[c],
-                        std::min(spans.end[c], kSkyRows), frame, flip, keep);
-  return true;
+    sky_column(out + c, stride, spans.first_column + c, spans.first[c],
+               std::min(spans.end[c], kSkyRows), frame, flip, keep);
 }
-#else
-bool ripple_rows_wide(uint32_t*, size_t, const BlockSpans&, int, uint32_t) { return false; }
 
-bool banded_rows_wide(uint32_t*, size_t, const BlockSpans&, uint32_t, uint32_t) { return false; }
+}  // namespace HWY_NAMESPACE
+}  // namespace pattern_kernels
+HWY_AFTER_NAMESPACE();
 
-bool tangent_sky_wide(uint32_t*, size_t, const BlockSpans&, const PatternFrame&, uint32_t,
-                      uint32_t) {
-  return false;
+#if HWY_ONCE
+namespace pattern_kernels {
+HWY_EXPORT(SineRows);
+HWY_EXPORT(RippleRows);
+HWY_EXPORT(BandedRows);
+HWY_EXPORT(TangentSkyRows);
+}  // namespace pattern_kernels
+
+// (dispatched from inside the kernels' namespace, where a build with one
+// target finds them by their own names)
+bool ripple_rows(uint32_t* out, size_t stride, const BlockSpans& spans, int shift, uint32_t key) {
+  using namespace pattern_kernels;
+  return HWY_DYNAMIC_DISPATCH(RippleRows)(out, stride, spans, shift, key);
 }
-#endif
 
+bool banded_rows(uint32_t* out, size_t stride, const BlockSpans& spans, uint32_t mask,
+                 uint32_t row_mask) {
+  using namespace pattern_kernels;
+  return HWY_DYNAMIC_DISPATCH(BandedRows)(out, stride, spans, mask, row_mask);
+}
+
+// Arguments beyond the fast sine's limit (a negative clock) go lane by lane.
 void sine_wave_rows(uint32_t* out, size_t stride, const BlockSpans& spans,
                     const PatternFrame& frame, const uint32_t* keys) {
-  RowKinds rows = row_kinds(spans);
-#ifdef DEMO_WIDE_VECTORS
-  if (frame.sine_arguments_small && simd_wide()) {
-    wide_sine_rows<true>(out, stride, spans, frame, keys, rows.head_first, rows.head_end);
-    wide_sine_rows<false>(out, stride, spans, frame, keys, rows.whole_first, rows.whole_end);
-    wide_sine_rows<true>(out, stride, spans, frame, keys, rows.tail_first, rows.tail_end);
+  using namespace pattern_kernels;
+  if (frame.sine_arguments_small) {
+    HWY_DYNAMIC_DISPATCH(SineRows)(out, stride, spans, frame, keys);
     return;
   }
-#endif
-  if (frame.sine_arguments_small)
-    sine_block<true>(out, stride, spans, frame, keys, rows);
-  else
-    sine_block<false>(out, stride, spans, frame, keys, rows);
+  for (int c = 0; c < kBlockColumns; ++c) {
+    int i = spans.first_column + c;
+    for (int row = spans.first[c]; row < spans.end[c]; ++row) {
+      int32_t wave = fifty_sine(1.0f - float(5 * i) / frame.sine_depth[row]);
+      uint32_t magnitude = wave < 0 ? 0u - uint32_t(wave) : uint32_t(wave);
+      out[row * stride + c] = (magnitude + 4 * uint32_t(row & i)) ^ keys[row];
+    }
+  }
 }
+
+void tangent_sky_rows(uint32_t* out, size_t stride, const BlockSpans& spans,
+                      const PatternFrame& frame, uint32_t flip, uint32_t keep) {
+  using namespace pattern_kernels;
+  HWY_DYNAMIC_DISPATCH(TangentSkyRows)(out, stride, spans, frame, flip, keep);
+}
+#endif

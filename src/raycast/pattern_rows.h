@@ -1,28 +1,26 @@
-// Generated patterns drawn along a block's rows, each row's 16 pixels one
-// 64-byte line: the sine patterns, whose 16 columns of a row divide,
-// convert and find their sine cells together in vectors, and, where the
-// processor has the 512-bit instructions, the ripple and banded floors;
-// there the tangent skies go down their columns eight indices at a time.
+// Generated patterns drawn a vector of the processor's width at a time
+// (common/simd_target.h): the sine, ripple and banded patterns along a
+// block's rows, each row's 16 pixels one 64-byte line, and the tangent skies
+// down each column a vector of sky indices at a time.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 
 #include "raycast/patterns.h"
 
-// The ripple floors along the block's rows, where the processor has the
-// wide instructions (false, and nothing drawn, where it has not): for each
-// lane c (screen column i) and each row j of its span, writes
+// The ripple floors along the block's rows (false, and nothing drawn, where
+// the target draws them faster down the columns): for each lane c (screen
+// column i) and each row j of its span, writes
 // hundred_tan_less_forty_atan(i / (j + 1) + 1, i & (j >> shift)) ^ key to
 // out[j x stride + c].
-bool ripple_rows_wide(uint32_t* out, size_t stride, const BlockSpans& spans, int shift,
-                      uint32_t key);
+bool ripple_rows(uint32_t* out, size_t stride, const BlockSpans& spans, int shift, uint32_t key);
 
 // The banded floor likewise: for each lane and each row j of its span in
 // turn, hundred_tan_less_five_times(i / (j + 1) + 1, (2 j) & i) & mask to
 // row j & row_mask, which must clear bit 1 of every row; a row j with bit 1
 // clear whose j + 2 the span holds is left out, as that row replaces it.
-bool banded_rows_wide(uint32_t* out, size_t stride, const BlockSpans& spans, uint32_t mask,
-                      uint32_t row_mask);
+bool banded_rows(uint32_t* out, size_t stride, const BlockSpans& spans, uint32_t mask,
+                 uint32_t row_mask);
 
 // For each lane c of the block (screen column i = first_column + c) and each
 // of its rows first[c] .. end[c] - 1, writes
@@ -32,10 +30,9 @@ bool banded_rows_wide(uint32_t* out, size_t stride, const BlockSpans& spans, uin
 void sine_wave_rows(uint32_t* out, size_t stride, const BlockSpans& spans,
                     const PatternFrame& frame, const uint32_t* keys);
 
-// The tangent skies, where the processor has the wide instructions (false,
-// and nothing drawn, where it has not): for each lane c (screen column i)
-// and each sky index k of its span below 450, in order of k,
-// (twice_tangent(sky_base + sky_swing x ((0.5 k - 0.1 i) x 20 / 25), k, i) ^
-// flip) & keep to out[(2k - ((k / 2) & (i / 2))) x stride + c].
-bool tangent_sky_wide(uint32_t* out, size_t stride, const BlockSpans& spans,
+// The tangent skies: for each lane c (screen column i) and each sky index k
+// of its span below 450, in order of k,
+// (twice_tangent(sky_angle(frame, k, 0.1 i), k, i) ^ flip) & keep to
+// out[sky_row(k, i) x stride + c].
+void tangent_sky_rows(uint32_t* out, size_t stride, const BlockSpans& spans,
                       const PatternFrame& frame, uint32_t flip, uint32_t keep);

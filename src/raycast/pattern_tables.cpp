@@ -36,7 +36,7 @@ void prepare_pattern_tables() {
     t.reciprocal[j] = (uint64_t(1) << 32) / uint64_t(j + 1) + 1;
   for (int n = 1; n <= kSmallQuotients; ++n) {
     for (int m = 0; m < kArctangentArguments; ++m)
-      t.tan_less_atan[n - 1][m] = int16_t(to_int32(hundred_tan(n) - forty_atan(m)));
+      t.tan_less_atan[n - 1][m] = to_int32(hundred_tan(n) - forty_atan(m));
     for (int b = 0; b < kFrameWidth; ++b)
       t.tan_less_five[n - 1][b] = int16_t(to_int32(hundred_tan(n) - 5.0 * double(b)));
   }

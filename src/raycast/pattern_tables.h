@@ -27,8 +27,8 @@ struct PatternTables {
   double atan_forty[kArctangentArguments];  // index m = 0..899: atan(m) x 40
   uint64_t reciprocal[kFrameHeight];        // index j = 0..899: floor(2^32 / (j + 1)) + 1
   // index [n - 1][m] for n = 1..4, m = 0..899: tan(n) x 100 - atan(m) x 40,
-  // truncated (-281 .. 155)
-  int16_t tan_less_atan[kSmallQuotients][kArctangentArguments];
+  // truncated (-281 .. 155), in words that the floors' rows gather
+  int32_t tan_less_atan[kSmallQuotients][kArctangentArguments];
   // index [n - 1][b] for n = 1..4, b = 0..1599: tan(n) x 100 - 5 b,
   // truncated (-8213 .. 155)
   int16_t tan_less_five[kSmallQuotients][kFrameWidth];
@@ -107,14 +107,19 @@ constexpr int8_t kSineUndecided = INT8_MIN;
 // the tables and short series in h to within 1e-10; wherever that error
 // could reach a truncation step (the values within the margin truncate
 // differently) the library's sine decides. Below the limit n stays within
-// 2^18, so it converts without the range test.
-inline int32_t fifty_sine_below_limit(float u) {
-  double x = double(u);
-  double rounded = x * kSineCellsPerRadian + kRoundingShift;
+// 2^18, so it converts without the range test. sine_cell_of gives u's cell's
+// entry, the value or kSineUndecided.
+inline int8_t sine_cell_of(float u) {
+  double rounded = double(u) * kSineCellsPerRadian + kRoundingShift;
   uint64_t cell_bits;
   std::memcpy(&cell_bits, &rounded, sizeof cell_bits);
-  int8_t cell = pattern_tables.sine_cell[cell_bits & (kSineCells - 1)];
+  return pattern_tables.sine_cell[cell_bits & (kSineCells - 1)];
+}
+
+inline int32_t fifty_sine_below_limit(float u) {
+  int8_t cell = sine_cell_of(u);
   if (cell != kSineUndecided) return cell;
+  double x = double(u);
   double n = (x * kSineStepsPerRadian + kRoundingShift) - kRoundingShift;
   double h = (x - n * kSineStepHigh) - n * kSineStepLow;
   int step = to_int32_in_range(n) & (kSineSteps - 1);

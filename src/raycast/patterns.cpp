@@ -3,8 +3,8 @@
 // look and are kept exactly: every pixel equals its formula evaluated in
 // double precision with the C library's tan, atan and sin. The tables, the
 // reciprocal division, the fast sine and the tangent memo that make them
-// cheap are pattern_tables'; the vectors that draw the sine patterns along a
-// block's rows are pattern_rows'.
+// cheap are pattern_tables'; the vector kernels that draw them are
+// pattern_rows'.
 #include "raycast/patterns.h"
 
 #include <array>
@@ -35,24 +35,6 @@ constexpr RowKeys row_keys(Key key) {
   return keys;
 }
 
-// 2 tan(r / 150 + sin(0.001 r) x (0.5 k - 0.1 i) x 20 / 25), truncated, for
-// the sky indices k of column i, handed to put(row, value). Index k lands on
-// row 2k - ((k / 2) & (i / 2)), between 1.5k and 2k, so the pattern is
-// stretched over up to twice the sky's height; indices below 450 keep it
-// inside the frame. Kept out of line: inlined into the loop over the
-// block's columns, its inner loop ran short of registers (about a fifth
-// slower).
-template <typename Put>
-[[gnu::noinline]] void tangent_sky(int column, int first_row, int end_row,
-                                   const PatternFrame& frame, Put put) {
-  if (end_row > kSkyRows) end_row = kSkyRows;
-  double tenth = 0.1 * column;
-  for (int k = first_row; k < end_row; ++k) {
-    double angle = frame.sky_base + frame.sky_swing * ((0.5 * k - tenth) * 20.0 / 25.0);
-    put(2 * k - ((k / 2) & (column / 2)), twice_tangent(angle, k, column));
-  }
-}
-
 }  // namespace
 
 PatternFrame pattern_frame(float r) {
@@ -70,7 +52,7 @@ PatternFrame pattern_frame(float r) {
 // (tan(i / (j + 1) + 1) x 100 - atan(i & j) x 40, truncated) ^ 0xFDC05371.
 void fill_ripple_floor(uint32_t* out, size_t stride, const BlockSpans& spans,
                        const PatternFrame&) {
-  if (ripple_rows_wide(out, stride, spans, 0, 0xFDC05371u)) return;
+  if (ripple_rows(out, stride, spans, 0, 0xFDC05371u)) return;
   down_each_column(out, spans, [stride](uint32_t* pixels, int i, int first_row, int end_row) {
     quotient_runs(i, first_row, end_row, [&](int n, int from, int to) {
       for (int j = from; j < to; ++j)
@@ -82,7 +64,7 @@ void fill_ripple_floor(uint32_t* out, size_t stride, const BlockSpans& spans,
 // The ripple floor with atan(i & (j / 4)).
 void fill_quarter_ripple_floor(uint32_t* out, size_t stride, const BlockSpans& spans,
                                const PatternFrame&) {
-  if (ripple_rows_wide(out, stride, spans, 2, 0xFDC05371u)) return;
+  if (ripple_rows(out, stride, spans, 2, 0xFDC05371u)) return;
   down_each_column(out, spans, [stride](uint32_t* pixels, int i, int first_row, int end_row) {
     quotient_runs(i, first_row, end_row, [&](int n, int from, int to) {
       for (int j = from; j < to; ++j)
@@ -99,7 +81,7 @@ void fill_quarter_ripple_floor(uint32_t* out, size_t stride, const BlockSpans& s
 // 4n + 1 are only worked out when the fill ends before that.
 void fill_banded_floor(uint32_t* out, size_t stride, const BlockSpans& spans,
                        const PatternFrame&) {
-  if (banded_rows_wide(out, stride, spans, 0xFDC05371u, 0xDFC053FDu)) return;
+  if (banded_rows(out, stride, spans, 0xFDC05371u, 0xDFC053FDu)) return;
   down_each_column(out, spans, [stride](uint32_t* pixels, int i, int first_row, int end_row) {
     quotient_runs(i, first_row, end_row, [&](int n, int from, int to) {
       for (int j = from; j < to; ++j) {
@@ -127,24 +109,15 @@ void fill_sine_sky(uint32_t* out, size_t stride, const BlockSpans& spans,
   sine_wave_rows(out, stride, spans, frame, keys.data());
 }
 
-// (2 tan(...), truncated) ^ 0xCAAFF9AA.
+// (2 tan(r / 150 + sin(0.001 r) x (0.5 k - 0.1 i) x 20 / 25), truncated)
+// ^ 0xCAAFF9AA, for the sky indices k of column i, on row sky_row(k, i).
 void fill_tangent_sky(uint32_t* out, size_t stride, const BlockSpans& spans,
                       const PatternFrame& frame) {
-  if (tangent_sky_wide(out, stride, spans, frame, 0xCAAFF9AAu, 0xFFFFFFFFu)) return;
-  down_each_column(out, spans, [&](uint32_t* pixels, int i, int first_row, int end_row) {
-    tangent_sky(i, first_row, end_row, frame, [pixels, stride](int row, int32_t v) {
-      pixels[row * stride] = uint32_t(v) ^ 0xCAAFF9AAu;
-    });
-  });
+  tangent_sky_rows(out, stride, spans, frame, 0xCAAFF9AAu, 0xFFFFFFFFu);
 }
 
 // (2 tan(...), truncated) & 0xFAAAF900.
 void fill_masked_tangent_sky(uint32_t* out, size_t stride, const BlockSpans& spans,
                              const PatternFrame& frame) {
-  if (tangent_sky_wide(out, stride, spans, frame, 0, 0xFAAAF900u)) return;
-  down_each_column(out, spans, [&](uint32_t* pixels, int i, int first_row, int end_row) {
-    tangent_sky(i, first_row, end_row, frame, [pixels, stride](int row, int32_t v) {
-      pixels[row * stride] = uint32_t(v) & 0xFAAAF900u;
-    });
-  });
+  tangent_sky_rows(out, stride, spans, frame, 0, 0xFAAAF900u);
 }

@@ -501,7 +501,7 @@ TEST(Patterns, FastSineEqualsTheLibrary) {
 
 // The sine rows of the frame's last block with every float divisor from 1
 // to 1.0625, with every vector target: each lane's argument sweeps its share of the far
-// end (-7994 .. -7450), where the wide path reduces by pi the most.
+// end (-7994 .. -7450), where the polynomial reduces by pi the most.
 TEST(Patterns, SineRowsEqualTheLibraryOverEveryDivisor) {
   BlockSpans spans;
   spans.first_column = kFrameWidth - kBlockColumns;
