@@ -1,116 +1,104 @@
-// The block's rows: lane c is column c of the block, four lanes to a vector
-// (the compilers' own vector types, a width every target has). The
-// conversions truncate as the scalar ones do for the values the walls have
-// been shown to keep in range, and every lane works out a row its wall
-// really shows. Rows where every column shows the same kind of pixel (above
-// every wall top, inside every wall, below every wall bottom) take the short
-// paths, a vector of the processor's width at a time (wall_rows); only the
-// ragged rows between mix the kinds lane by lane.
-#include "raycast/block_rows.h"
+// The block's rows, written once for every vector width (Highway, built for
+// each target): lane c is column c of the block. The conversions truncate
+// as the scalar ones do for the values the walls have been shown to keep in
+// range, and every lane works out a row its wall really shows. Rows where
+// every column shows the same kind of pixel (above every wall top, inside
+// every wall, below every wall bottom) take the short paths (wall_rows);
+// only the ragged rows between mix the kinds lane by lane.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "raycast/block_rows.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/highway.h>
 
 #include <algorithm>
 #include <cstring>
 
 #include "common/framebuffer.h"
-#include "common/vector_words.h"
+#include "raycast/block_rows.h"
 #include "raycast/wall_rows.h"
 
-namespace {
+HWY_BEFORE_NAMESPACE();
+namespace block_kernels {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
 
-typedef int32_t Ints __attribute__((vector_size(16)));
-typedef float Reals __attribute__((vector_size(16)));
-constexpr int kLanes = 4;
-constexpr int kGroups = kBlockColumns / kLanes;
+// A block's 16 columns as kVectors vectors of as many 32-bit lanes as the
+// target has, up to 16.
+using Ints = hn::CappedTag<int32_t, kBlockColumns>;
+using Reals = hn::Rebind<float, Ints>;
+using IntVector = hn::Vec<Ints>;
+constexpr size_t kLanes = hn::MaxLanes(Ints());
+constexpr size_t kVectors = kBlockColumns / kLanes;
 
-inline Ints splat(int32_t v) { return Ints{v, v, v, v}; }
-inline Ints select(Ints mask, Ints yes, Ints no) { return (yes & mask) | (no & ~mask); }
-
-inline Ints load_row(const uint32_t* p) {
-  Ints v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-
-inline void store_row(uint32_t* p, Ints v) { std::memcpy(p, &v, sizeof v); }
-
-// The block as vectors. Lanes whose wall is not drawn here show word 0 of a
-// word of their own, so that every lane's index stays valid.
+// The block's lanes side by side, loaded a vector at a time. Lanes whose
+// wall is not drawn here show word 0 of a word of their own, so that every
+// lane's index stays valid.
 struct BlockVectors {
-  Reals half[kGroups];
-  Reals scale[kGroups];
-  Ints column[kGroups];
-  Ints width[kGroups];
-  Ints top[kGroups];         // the wall's first row
-  Ints bottom[kGroups];      // the row after it
-  Ints wall_first[kGroups];  // the first and last wall rows drawn here; 0 when none
-  Ints wall_last[kGroups];
-  Ints drawn[kGroups];  // all ones where the wall is drawn here
-  Ints dark[kGroups];   // all ones where it is darkened
-  Ints last_word[kGroups];
+  alignas(64) float half[kBlockColumns];
+  alignas(64) float scale[kBlockColumns];
+  alignas(64) int32_t column[kBlockColumns];
+  alignas(64) int32_t width[kBlockColumns];
+  alignas(64) int32_t top[kBlockColumns];         // the wall's first row
+  alignas(64) int32_t bottom[kBlockColumns];      // the row after it
+  alignas(64) int32_t wall_first[kBlockColumns];  // the first and last wall rows drawn here;
+  alignas(64) int32_t wall_last[kBlockColumns];   // 0 when none
+  alignas(64) int32_t drawn[kBlockColumns];       // all ones where the wall is drawn here
+  alignas(64) int32_t dark[kBlockColumns];        // all ones where it is darkened
+  alignas(64) int32_t last_word[kBlockColumns];
   const uint8_t* pixels[kBlockColumns];
 };
 
 const uint32_t kNoPicture = 0;
 
-BlockVectors block_vectors(const BlockLane (&lanes)[kBlockColumns]) {
-  BlockVectors v;
+void block_vectors(const BlockLane (&lanes)[kBlockColumns], BlockVectors& v) {
   for (int c = 0; c < kBlockColumns; ++c) {
     const BlockLane& l = lanes[c];
     bool wall = l.wall && l.top < l.bottom;
-    int g = c / kLanes, lane = c % kLanes;
-    v.half[g][lane] = wall ? l.half : 0.0f;
-    v.scale[g][lane] = wall ? l.scale : 0.0f;
-    v.column[g][lane] = wall ? l.column : 0;
-    v.width[g][lane] = wall ? l.width : 0;
-    v.top[g][lane] = l.top;
-    v.bottom[g][lane] = l.bottom;
-    v.wall_first[g][lane] = wall ? l.top : 0;
-    v.wall_last[g][lane] = wall ? l.bottom - 1 : 0;
-    v.drawn[g][lane] = wall ? -1 : 0;
-    v.dark[g][lane] = wall && l.dark ? -1 : 0;
-    v.last_word[g][lane] = wall ? l.last : 0;
+    v.half[c] = wall ? l.half : 0.0f;
+    v.scale[c] = wall ? l.scale : 0.0f;
+    v.column[c] = wall ? l.column : 0;
+    v.width[c] = wall ? l.width : 0;
+    v.top[c] = l.top;
+    v.bottom[c] = l.bottom;
+    v.wall_first[c] = wall ? l.top : 0;
+    v.wall_last[c] = wall ? l.bottom - 1 : 0;
+    v.drawn[c] = wall ? -1 : 0;
+    v.dark[c] = wall && l.dark ? -1 : 0;
+    v.last_word[c] = wall ? l.last : 0;
     v.pixels[c] = wall ? l.pixels : reinterpret_cast<const uint8_t*>(&kNoPicture);
   }
-  return v;
 }
 
-inline int32_t picture_word(const uint8_t* pixels, int32_t index) {
-  int32_t p;
-  std::memcpy(&p, pixels + size_t(index) * 4, 4);
-  return p;
+HWY_INLINE IntVector lanes_of(const int32_t* values, size_t g) {
+  return hn::Load(Ints(), values + g * kLanes);
 }
 
-// The picture rows of group g's walls on screen rows rows[l].
-inline Ints texture_rows(const BlockVectors& v, int g, Ints rows) {
-  Reals from_top = __builtin_convertvector(rows, Reals) + v.half[g] - kCentreRow;
-  Ints offset = __builtin_convertvector(from_top, Ints);
-  Reals stretched = __builtin_convertvector(offset, Reals) * v.scale[g];
-  return __builtin_convertvector(stretched, Ints);
+// The picture rows of vector g's walls on screen rows `rows`.
+HWY_INLINE IntVector texture_rows(const BlockVectors& v, size_t g, IntVector rows) {
+  const Reals reals;
+  const Ints ints;
+  auto from_top = hn::Sub(hn::Add(hn::ConvertTo(reals, rows), hn::Load(reals, v.half + g * kLanes)),
+                          hn::Set(reals, kCentreRow));
+  auto offset = hn::ConvertTo(reals, hn::ConvertTo(ints, from_top));
+  return hn::ConvertTo(ints, hn::Mul(offset, hn::Load(reals, v.scale + g * kLanes)));
 }
 
-// The picture indices of group g's walls on the picture rows. kClamp keeps
-// them inside the pixel buffers.
-template <bool kClamp>
-inline void picture_indices(const BlockVectors& v, int g, Ints texture_row, int32_t* index) {
-  Ints indices = v.column[g] + v.width[g] * texture_row;
-  if (kClamp) {
-    indices &= ~(indices < 0);
-    indices = select(indices > v.last_word[g], v.last_word[g], indices);
-  }
-  std::memcpy(index, &indices, sizeof indices);
-}
-
-// Group g's wall pixels at the indices.
-template <bool kDark>
-inline Ints wall_words(const BlockVectors& v, int g, const int32_t* index) {
-  const uint8_t* const* pixels = v.pixels + g * kLanes;
-  Ints words = {picture_word(pixels[0], index[0]), picture_word(pixels[1], index[1]),
-                picture_word(pixels[2], index[2]), picture_word(pixels[3], index[3])};
-  if (kDark) {
-    Ints darkened = (words & int32_t(0xFF000000u)) | ((words >> 1) & 0x007F7F7F);
-    words = select(v.dark[g], darkened, words);
-  }
-  return words;
+// Vector g's wall pixels on the picture rows. kClamp keeps the indices
+// inside the pixel buffers.
+template <bool kDark, bool kClamp>
+HWY_INLINE IntVector wall_words(const BlockVectors& v, size_t g, IntVector texture_row) {
+  const Ints ints;
+  auto index = hn::Add(lanes_of(v.column, g), hn::Mul(lanes_of(v.width, g), texture_row));
+  if (kClamp) index = hn::Min(hn::Max(index, hn::Zero(ints)), lanes_of(v.last_word, g));
+  alignas(64) int32_t at[kLanes], read[kLanes];
+  hn::Store(index, ints, at);
+  for (size_t lane = 0; lane < kLanes; ++lane)
+    std::memcpy(&read[lane], v.pixels[g * kLanes + lane] + size_t(at[lane]) * 4, 4);
+  auto words = hn::Load(ints, read);
+  if (!kDark) return words;
+  auto darkened = hn::Or(hn::And(words, hn::Set(ints, int32_t(0xFF000000u))),
+                         hn::And(hn::ShiftRight<1>(words), hn::Set(ints, 0x007F7F7F)));
+  return hn::IfThenElse(hn::MaskFromVec(lanes_of(v.dark, g)), darkened, words);
 }
 
 // A row that mixes the kinds: each lane takes its fill above, its wall or its
@@ -118,33 +106,34 @@ inline Ints wall_words(const BlockVectors& v, int g, const int32_t* index) {
 // indices are worked out for the wall row nearest to the row.
 template <bool kDark, bool kClamp>
 void ragged_row(uint32_t* row_out, const BlockVectors& v, int row, RowFill above, RowFill below) {
-  Ints rows = splat(row);
-  for (int g = 0; g < kGroups; ++g) {
-    Ints is_above = rows < v.top[g];
-    Ints is_below = rows >= v.bottom[g];
-    Ints is_wall = ~(is_above | is_below) & v.drawn[g];
-    Ints fills_above = above.drawn ? is_above : Ints{};
-    Ints fills_below = below.drawn ? is_below : Ints{};
-    Ints kept = ~(is_wall | fills_above | fills_below);
-    Ints words = {};
-    if (any_lane(is_wall)) {
-      Ints nearest = select(rows < v.wall_first[g], v.wall_first[g], rows);
-      nearest = select(nearest > v.wall_last[g], v.wall_last[g], nearest);
-      int32_t index[kLanes];
-      picture_indices<kClamp>(v, g, texture_rows(v, g, nearest), index);
-      words = wall_words<kDark>(v, g, index);
+  const Ints ints;
+  auto rows = hn::Set(ints, row);
+  for (size_t g = 0; g < kVectors; ++g) {
+    auto is_above = hn::VecFromMask(ints, hn::Lt(rows, lanes_of(v.top, g)));
+    auto is_below = hn::Not(hn::VecFromMask(ints, hn::Lt(rows, lanes_of(v.bottom, g))));
+    auto is_wall = hn::AndNot(hn::Or(is_above, is_below), lanes_of(v.drawn, g));
+    auto fills_above = above.drawn ? is_above : hn::Zero(ints);
+    auto fills_below = below.drawn ? is_below : hn::Zero(ints);
+    auto kept = hn::Not(hn::Or(is_wall, hn::Or(fills_above, fills_below)));
+    auto words = hn::Zero(ints);
+    if (!hn::AllFalse(ints, hn::MaskFromVec(is_wall))) {
+      auto nearest = hn::Min(hn::Max(rows, lanes_of(v.wall_first, g)), lanes_of(v.wall_last, g));
+      words = wall_words<kDark, kClamp>(v, g, texture_rows(v, g, nearest));
     }
-    Ints out = (words & is_wall) | (splat(int32_t(above.colour)) & fills_above) |
-               (splat(int32_t(below.colour)) & fills_below) |
-               (load_row(row_out + g * kLanes) & kept);
-    store_row(row_out + g * kLanes, out);
+    int32_t* at = reinterpret_cast<int32_t*>(row_out) + g * kLanes;
+    auto out = hn::Or(hn::Or(hn::And(words, is_wall),
+                             hn::And(hn::Set(ints, int32_t(above.colour)), fills_above)),
+                      hn::Or(hn::And(hn::Set(ints, int32_t(below.colour)), fills_below),
+                             hn::And(hn::LoadU(ints, at), kept)));
+    hn::StoreU(out, ints, at);
   }
 }
 
 template <bool kDark, bool kClamp>
 void block_rows(uint32_t* out, size_t stride, const BlockLane (&lanes)[kBlockColumns],
                 RowFill above, RowFill below) {
-  BlockVectors v = block_vectors(lanes);
+  BlockVectors v;
+  block_vectors(lanes, v);
   int min_top = kFrameHeight, max_top = 0, min_bottom = kFrameHeight, max_bottom = 0;
   bool walls_everywhere = true;
   for (const BlockLane& l : lanes) {
@@ -170,10 +159,8 @@ void block_rows(uint32_t* out, size_t stride, const BlockLane (&lanes)[kBlockCol
   if (below.drawn) fill_rows(out, stride, row, kFrameHeight, below.colour);
 }
 
-}  // namespace
-
-void draw_block_rows(uint32_t* out, size_t stride, const BlockLane (&lanes)[kBlockColumns],
-                     RowFill above, RowFill below) {
+void BlockRows(uint32_t* out, size_t stride, const BlockLane (&lanes)[kBlockColumns],
+               RowFill above, RowFill below) {
   auto any = [&](bool BlockLane::*flag) {
     return std::any_of(lanes, lanes + kBlockColumns,
                        [&](const BlockLane& l) { return l.wall && l.*flag; });
@@ -186,3 +173,21 @@ void draw_block_rows(uint32_t* out, size_t stride, const BlockLane (&lanes)[kBlo
     clamped ? block_rows<false, true>(out, stride, lanes, above, below)
             : block_rows<false, false>(out, stride, lanes, above, below);
 }
+
+}  // namespace HWY_NAMESPACE
+}  // namespace block_kernels
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace block_kernels {
+HWY_EXPORT(BlockRows);
+}  // namespace block_kernels
+
+// (dispatched from inside the kernels' namespace, where a build with one
+// target finds it by its own name)
+void draw_block_rows(uint32_t* out, size_t stride, const BlockLane (&lanes)[kBlockColumns],
+                     RowFill above, RowFill below) {
+  using namespace block_kernels;
+  HWY_DYNAMIC_DISPATCH(BlockRows)(out, stride, lanes, above, below);
+}
+#endif
