@@ -2,10 +2,12 @@
 // from navigation to Play (cold cache, on this machine and at an emulated
 // 10 Mbit/s), then the show played from START seconds (default 0) for
 // SECONDS (default the whole show) at CPU throttling 1x and 4x (a stand-in
-// for a phone): each step's milliseconds (median, 99th percentile, steps over
+// for a phone): each step's milliseconds (median, with the median of its
+// putting the picture on the canvas; 99th percentile, steps over
 // 16.7 ms after the first second), animation-frame gaps over 20 ms, the
 // show's clock against the music's read every second, the picture against
-// the music as each frame is put on the canvas, and the page's memory. A measurement, not a test: run it by hand (tests/web/run.sh --live,
+// the music as each frame is put on the canvas, and the page's memory. A
+// measurement, not a test: run it by hand (tests/web/run.sh --live,
 // THREADS=0 for the one-thread build) on a machine as quiet as can be.
 //
 // usage: node live_play.mjs, with WEB_URL (where build-web/ is served) in the
@@ -69,6 +71,17 @@ async function play(throttle) {
     const watch = (now) => { if (last) window.gaps.push(now - last); last = now; requestAnimationFrame(watch); };
     requestAnimationFrame(watch);
   });
+  // The picture's way to the canvas (the copy out of shared memory and putImageData), timed apart.
+  await page.evaluate(() => {
+    window.presentMs = [];
+    const show = window.showPage.next;
+    const present = show.showPicture;
+    show.showPicture = (...picture) => {
+      const began = performance.now();
+      present(...picture);
+      window.presentMs.push(performance.now() - began);
+    };
+  });
   await page.keyboard.press('Enter');
   const drifts = [];
   const began = Date.now();
@@ -86,6 +99,7 @@ async function play(throttle) {
       late: frames.filter((f) => f[2] - first > 1000).map((f) => f[1]),
       apart: frames.filter((f) => f[2] - first > 1000 && f[3] !== null).map((f) => f[3]),
       gaps: window.gaps.filter((g) => g > 20).length,
+      present: window.presentMs,
       threads: window.showPage.current ? window.showPage.current._web_threads() : 0,
       build: window.showPage.build,
       wasmMB: window.showPage.current ? window.showPage.current.HEAP8.length / 1048576 : 0,
@@ -104,7 +118,7 @@ console.log(`start-up, navigation to Play: cold ${f(await startUp())} ms, ` +
 for (const throttle of [1, 4]) {
   const r = await play(throttle);
   console.log(`CPU ${throttle}x, ${r.build} on ${r.threads} thread(s), ${r.steps.length} steps from ${start} s: ` +
-              `median ${f(median(r.steps))} ms, p99 ${f(percentile(r.steps, 0.99))} ms, ` +
+              `median ${f(median(r.steps))} ms (the canvas's share ${f(median(r.present))}), p99 ${f(percentile(r.steps, 0.99))} ms, ` +
               `over 16.7 ms after the first second ${r.late.filter((ms) => ms > 16.7).length}, ` +
               `animation-frame gaps over 20 ms ${r.gaps}; show's clock minus music ${f(Math.min(...r.drifts))} to ` +
               `${f(Math.max(...r.drifts))} ms (${r.drifts.length} readings, ${r.resyncs} re-syncs); ` +
