@@ -82,7 +82,7 @@ test('every frame at 2 a second hashes as the desktop build draws it', async () 
   await page.close();
 });
 
-test('a page that is not cross-origin isolated draws the same frames on one thread', async () => {
+test('a page that is not cross-origin isolated draws the same frames on one thread, and plays', async () => {
   const { page, errors } = await open('?capture=2&hash=1&at=20',
     () => Object.defineProperty(window, 'crossOriginIsolated', { value: false }));
   await page.waitForSelector('body[data-captured=yes]', { timeout: 120000 });
@@ -94,6 +94,13 @@ test('a page that is not cross-origin isolated draws the same frames on one thre
   assert.deepEqual(web, native.slice(0, 41));
   assert.deepEqual(errors, []);
   await page.close();
+
+  const live = await open('', () => Object.defineProperty(window, 'crossOriginIsolated', { value: false }));
+  await live.page.waitForSelector('#play:not([disabled])', { timeout: 60000 });
+  await live.page.keyboard.press('Enter');
+  await live.page.waitForFunction(() => window.showPage.frames.length > 10, { timeout: 20000 });
+  assert.deepEqual(live.errors, [], 'played live on one thread');
+  await live.page.close();
 });
 
 test('the canvas shows the picture the window presents, trails included', async () => {
