@@ -97,21 +97,88 @@
     return instance;
   }
 
-  // A picture in shared memory (the threads' build) is copied out first:
-  // ImageData takes only memory of its own.
-  const context2d = $('screen').getContext('2d', { alpha: false });
+  // Where the browser allows (OffscreenCanvas) a worker of its own draws the
+  // canvas: putting each picture on it and handing it to the compositor took
+  // over half of the main thread's time a frame (25 of 43 ms at CPU 4x). Each
+  // picture is copied into a buffer that is handed over whole and comes back
+  // to be used again. Elsewhere the page draws it, a picture in shared memory
+  // (the threads' build) copied out first: ImageData takes only memory of its own.
+  const canvas = $('screen');
+  const pictureBytes = canvas.width * canvas.height * 4;
+  const drawer = { worker: null, context: null, spare: [], owed: null, reads: [] };
   let unshared = null;
+  function drawOnWorker() {
+    let context = null;
+    onmessage = ({ data }) => {
+      if (data.canvas) {
+        context = data.canvas.getContext('2d', { alpha: false });
+      } else if (data.buffer) {
+        context.putImageData(new ImageData(new Uint8ClampedArray(data.buffer), data.width, data.height), 0, 0);
+        postMessage({ buffer: data.buffer }, [data.buffer]);
+      } else {
+        postMessage({ pixels: context.getImageData(0, 0, data.width, data.height).data });
+      }
+    };
+  }
+  if (typeof OffscreenCanvas === 'function' && canvas.transferControlToOffscreen && new OffscreenCanvas(1, 1).getContext('2d')) {
+    const offscreen = canvas.transferControlToOffscreen();
+    drawer.worker = new Worker(URL.createObjectURL(new Blob([`(${drawOnWorker})();`], { type: 'text/javascript' })));
+    drawer.worker.postMessage({ canvas: offscreen }, [offscreen]);
+    drawer.spare.push(new ArrayBuffer(pictureBytes), new ArrayBuffer(pictureBytes));
+    drawer.worker.onmessage = ({ data }) => {
+      if (!data.buffer) return drawer.reads.shift()(data.pixels);
+      drawer.spare.push(data.buffer);
+      sendPicture();
+    };
+  } else {
+    drawer.context = canvas.getContext('2d', { alpha: false });
+  }
+
+  // With no buffer back from the worker yet, the picture waits for one; a
+  // later picture takes its place (the show's own, which holds the latest).
+  function sendPicture() {
+    if (!drawer.owed || !drawer.spare.length) return;
+    const { bytes, width, height } = drawer.owed;
+    const buffer = drawer.spare.pop();
+    drawer.owed = null;
+    new Uint8Array(buffer).set(bytes.subarray(0, width * height * 4));
+    drawer.worker.postMessage({ buffer, width, height }, [buffer]);
+  }
+
+  function showPicture(bytes, width, height) {
+    if (drawer.worker) {
+      drawer.owed = { bytes, width, height };
+      sendPicture();
+      return;
+    }
+    const size = width * height * 4;
+    let pixels = new Uint8ClampedArray(bytes.buffer, bytes.byteOffset, size);
+    if (!(bytes.buffer instanceof ArrayBuffer)) {
+      if (!unshared || unshared.length !== size) unshared = new Uint8ClampedArray(size);
+      unshared.set(pixels);
+      pixels = unshared;
+    }
+    drawer.context.putImageData(new ImageData(pixels, width, height), 0, 0);
+  }
+
+  // The canvas's pixels once the last picture is drawn, for tests.
+  page.canvasPixels = async () => {
+    if (!drawer.worker) return drawer.context.getImageData(0, 0, canvas.width, canvas.height).data;
+    while (drawer.owed) await new Promise((done) => setTimeout(done, 10));
+    return new Promise((resolve) => {
+      drawer.reads.push(resolve);
+      drawer.worker.postMessage({ width: canvas.width, height: canvas.height });
+    });
+  };
 
   // Starting the show decodes its pictures and makes its tables, and touches
   // about 23 MB of fresh memory, which is slow the first time (15-20 ms for a
   // picture's 5.76 MB here): the frame, the picture it is blended into (the
-  // show allocates them in the block given back here), the copy for the
-  // canvas and the canvas. The start screen does all that first, a piece a
-  // task, so that pressing Play and the first frames run no long task.
+  // show allocates them in the block given back here), the buffers a picture
+  // is copied into and the canvas. The start screen does all that first, a
+  // piece a task, so that pressing Play and the first frames run no long task.
   const warm = { block: 0, tasks: [], touched: false };
   function warmUp(instance) {
-    const canvas = $('screen');
-    const pictureBytes = canvas.width * canvas.height * 4;
     const sliceBytes = 1 << 20;
     const blockBytes = 2 * pictureBytes;
     const prepare = () => { if (!instance._web_prepare()) warm.tasks.unshift(prepare); };
@@ -119,13 +186,14 @@
     for (let at = 0; at < blockBytes; at += sliceBytes)
       warm.tasks.push(() => warm.block && instance.HEAPU8.fill(0, warm.block + at, warm.block + Math.min(at + sliceBytes, blockBytes)));
     warm.tasks.push(() => coolDown(instance));
-    if (!warm.touched && crossOriginIsolated) {
-      unshared = new Uint8ClampedArray(pictureBytes);
-      for (let at = 0; at < pictureBytes; at += sliceBytes) warm.tasks.push(() => unshared.fill(0, at, at + sliceBytes));
+    if (!warm.touched) {
+      if (!drawer.worker && crossOriginIsolated) unshared = new Uint8ClampedArray(pictureBytes);
+      for (const buffer of unshared ? [unshared.buffer] : drawer.spare)
+        for (let at = 0; at < pictureBytes; at += sliceBytes) warm.tasks.push(() => new Uint8Array(buffer).fill(0, at, at + sliceBytes));
+      const rows = Math.ceil(sliceBytes / (canvas.width * 4));
+      for (let y = 0; drawer.context && y < canvas.height; y += rows)
+        warm.tasks.push(() => drawer.context.fillRect(0, y, canvas.width, rows));
     }
-    const rows = Math.ceil(sliceBytes / (canvas.width * 4));
-    for (let y = 0; !warm.touched && y < canvas.height; y += rows)
-      warm.tasks.push(() => context2d.fillRect(0, y, canvas.width, rows));
     warm.touched = true;
     const next = () => {
       if (!warm.tasks.length) return;
@@ -137,16 +205,6 @@
   function coolDown(instance) {
     if (warm.block) instance._free(warm.block);
     warm.block = 0;
-  }
-
-  function showPicture(bytes, width, height) {
-    let pixels = new Uint8ClampedArray(bytes.buffer, bytes.byteOffset, width * height * 4);
-    if (!(bytes.buffer instanceof ArrayBuffer)) {
-      if (!unshared || unshared.length !== pixels.length) unshared = new Uint8ClampedArray(pixels.length);
-      unshared.set(pixels);
-      pixels = unshared;
-    }
-    context2d.putImageData(new ImageData(pixels, width, height), 0, 0);
   }
 
   // The show's clock, in step with its music. The track streams from the
