@@ -139,8 +139,9 @@
   function sendPicture() {
     if (!drawer.owed || !drawer.spare.length) return;
     const { bytes, width, height } = drawer.owed;
-    const buffer = drawer.spare.pop();
     drawer.owed = null;
+    if (bytes.length !== width * height * 4) return;  // the show's memory grew since: a later picture comes
+    const buffer = drawer.spare.pop();
     new Uint8Array(buffer).set(bytes.subarray(0, width * height * 4));
     drawer.worker.postMessage({ buffer, width, height }, [buffer]);
   }
