@@ -71,7 +71,8 @@ async function play(throttle) {
     const watch = (now) => { if (last) window.gaps.push(now - last); last = now; requestAnimationFrame(watch); };
     requestAnimationFrame(watch);
   });
-  // The picture's way to the canvas (the copy out of shared memory and putImageData), timed apart.
+  // The picture's way to the canvas on the main thread (its copy for the canvas's worker, or the
+  // copy out of shared memory and putImageData), timed apart.
   await page.evaluate(() => {
     window.presentMs = [];
     const show = window.showPage.next;
