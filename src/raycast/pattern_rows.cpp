@@ -185,7 +185,8 @@ HWY_INLINE void cell_waves(const RealVector (&u)[kRows][kVectors],
 #if HWY_HAVE_FLOAT64
   alignas(64) uint64_t cell[kCount];
   for (int k = 0; k < kRows; ++k)
-    for (size_t v = 0; v < kVectors; ++v) store_cells(u[k][v], cell + k * kBlockColumns + v * kLanes);
+    for (size_t v = 0; v < kVectors; ++v)
+      store_cells(u[k][v], cell + k * kBlockColumns + v * kLanes);
   for (int l = 0; l < kCount; ++l) wave[l] = pattern_tables.sine_cell[cell[l]];
 #else
   const Reals reals;
