@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "common/framebuffer.h"
+#include "raycast/block_lanes-inl.h"
 #include "raycast/block_rows.h"
 #include "raycast/wall_rows.h"
 
@@ -22,13 +23,7 @@ namespace block_kernels {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-// A block's 16 columns as kVectors vectors of as many 32-bit lanes as the
-// target has, up to 16.
-using Ints = hn::CappedTag<int32_t, kBlockColumns>;
-using Reals = hn::Rebind<float, Ints>;
-using IntVector = hn::Vec<Ints>;
-constexpr size_t kLanes = hn::MaxLanes(Ints());
-constexpr size_t kVectors = kBlockColumns / kLanes;
+using namespace block_lanes::HWY_NAMESPACE;
 
 // The block's lanes side by side, loaded a vector at a time. Lanes whose
 // wall is not drawn here show word 0 of a word of their own, so that every

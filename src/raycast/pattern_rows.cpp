@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "raycast/block_lanes-inl.h"
 #include "raycast/pattern_tables.h"
 
 HWY_BEFORE_NAMESPACE();
@@ -20,16 +21,7 @@ namespace pattern_kernels {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-// A block's 16 columns as kVectors vectors of as many 32-bit lanes as the
-// target has, up to 16.
-using Ints = hn::CappedTag<int32_t, kBlockColumns>;
-using Reals = hn::Rebind<float, Ints>;
-using Words = hn::RebindToUnsigned<Ints>;
-using IntVector = hn::Vec<Ints>;
-using RealVector = hn::Vec<Reals>;
-using IntMask = hn::Mask<Ints>;
-constexpr size_t kLanes = hn::MaxLanes(Ints());
-constexpr size_t kVectors = kBlockColumns / kLanes;
+using namespace block_lanes::HWY_NAMESPACE;
 
 // The block's columns i and the rows first .. end - 1 of each, side by side.
 struct BlockLanes {

@@ -12,6 +12,7 @@
 
 #include <cstring>
 
+#include "raycast/block_lanes-inl.h"
 #include "raycast/wall_rows.h"
 
 HWY_BEFORE_NAMESPACE();
@@ -19,13 +20,7 @@ namespace wall_kernels {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-// A block's 16 columns as kVectors vectors of as many 32-bit lanes as the
-// target has, up to 16.
-using Ints = hn::CappedTag<int32_t, kBlockColumns>;
-using Reals = hn::Rebind<float, Ints>;
-using IntVector = hn::Vec<Ints>;
-constexpr size_t kLanes = hn::MaxLanes(Ints());
-constexpr size_t kVectors = kBlockColumns / kLanes;
+using namespace block_lanes::HWY_NAMESPACE;
 
 // Picture rows a block may read into its table (the show's pictures have at
 // most 128), and how many rows above a screen row's lowest picture row its
