@@ -8,17 +8,9 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
-bash scripts/web.sh --bundle build-web/bundle
-work=$(mktemp -d)
-python3 -u scripts/serve.py build-web/bundle --port 0 >"$work/server.log" 2>&1 &
-server=$!
+source tests/web/bundle_server.sh
 trap 'kill $server; rm -rf "$work"' EXIT
 cd tests/web/lighthouse
 PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error
-for _ in $(seq 50); do
-  port=$(sed -n 's/.* port \([0-9]*\) .*/\1/p' "$work/server.log")
-  [ -n "$port" ] && break
-  sleep 0.2
-done
-[ -n "$port" ] || { echo "the page's server did not start: $(cat "$work/server.log")"; exit 1; }
-node flow.mjs "http://127.0.0.1:$port/"
+url=$(bundle_url)
+node flow.mjs "$url"

@@ -53,6 +53,14 @@ async function open(query = '', prepare, within = browser) {
   return { page, errors };
 }
 
+// Play, pressed by its key once the page offers it; the show has drawn its
+// first frames.
+async function playByEnter(page) {
+  await page.waitForSelector('#play:not([disabled])', { timeout: 60000 });
+  await page.keyboard.press('Enter');
+  await page.waitForFunction(() => window.showPage.frames.length > 10, { timeout: 20000 });
+}
+
 async function shoot(page, name) {
   if (screenshots) await page.screenshot({ path: path.join(screenshots, name + '.png') });
 }
@@ -96,9 +104,7 @@ test('a page that is not cross-origin isolated draws the same frames on one thre
   await page.close();
 
   const live = await open('', () => Object.defineProperty(window, 'crossOriginIsolated', { value: false }));
-  await live.page.waitForSelector('#play:not([disabled])', { timeout: 60000 });
-  await live.page.keyboard.press('Enter');
-  await live.page.waitForFunction(() => window.showPage.frames.length > 10, { timeout: 20000 });
+  await playByEnter(live.page);
   assert.deepEqual(live.errors, [], 'played live on one thread');
   await live.page.close();
 });
@@ -179,9 +185,7 @@ test('the page plays the show with its music, Escape ends it and it plays again'
 
 test('Space pauses picture and music, Right jumps 5 s on, and the show ends by itself', async () => {
   const { page, errors } = await open('?start=112');
-  await page.waitForSelector('#play:not([disabled])', { timeout: 60000 });
-  await page.keyboard.press('Enter');
-  await page.waitForFunction(() => window.showPage.frames.length > 10, { timeout: 20000 });
+  await playByEnter(page);
   assert.ok(await lastT(page) > 560, 'the show began at 112 s');
   await page.keyboard.press('Space');
   await new Promise((done) => setTimeout(done, 300));
@@ -275,9 +279,7 @@ test('on a machine too slow for every frame (CPU 4x slower) frames are left out,
 
 test('a hidden page pauses picture and music together and both go on where they were', async () => {
   const { page, errors } = await open('?start=40');
-  await page.waitForSelector('#play:not([disabled])', { timeout: 60000 });
-  await page.keyboard.press('Enter');
-  await page.waitForFunction(() => window.showPage.frames.length > 10, { timeout: 20000 });
+  await playByEnter(page);
   const other = await browser.newPage();
   await other.bringToFront();
   await page.waitForFunction(() => document.hidden, { timeout: 5000 });

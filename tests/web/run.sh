@@ -10,10 +10,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
-bash scripts/web.sh --bundle build-web/bundle
-work=$(mktemp -d)
-python3 -u scripts/serve.py build-web/bundle --port 0 >"$work/server.log" 2>&1 &
-server=$!
+source tests/web/bundle_server.sh
 trap 'kill $server ${native60:-} 2>/dev/null; rm -rf "$work"' EXIT
 # Live play is checked against the first 26 s at 60 frames a second, made
 # beside the other references.
@@ -25,13 +22,8 @@ build/tools/capture/demo-capture --data build --fps 10 --frame "$work/presented.
 cd tests/web
 # The browser is Debian's; puppeteer-core only drives it.
 PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error
-for _ in $(seq 50); do
-  port=$(sed -n 's/.* port \([0-9]*\) .*/\1/p' "$work/server.log")
-  [ -n "$port" ] && break
-  sleep 0.2
-done
-[ -n "$port" ] || { echo "the page's server did not start: $(cat "$work/server.log")"; exit 1; }
-export WEB_URL="http://127.0.0.1:$port/"
+WEB_URL=$(bundle_url)
+export WEB_URL
 if [ "${1:-}" = "--frame-times" ]; then
   node frame_times.mjs
   exit 0
