@@ -4,6 +4,7 @@
 // chunking, and the generator writes the same bytes on every run.
 #include <gtest/gtest.h>
 #include <png.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <cstdint>
@@ -182,7 +183,7 @@ TEST(Pictures, SetWorksEveryFilterBlockTypeAndChunking) {
 
 TEST(Pictures, GeneratorWritesTheSameBytesEveryRun) {
   namespace fs = std::filesystem;
-  fs::path base = fs::path(::testing::TempDir()) / "pictures_test";
+  fs::path base = fs::path(::testing::TempDir()) / ("pictures_test_" + std::to_string(getpid()));
   fs::remove_all(base);
   for (const char* run : {"first", "second"}) {
     fs::create_directories(base / run);
