@@ -14,12 +14,3 @@ inline Words load_words(const uint32_t* p) {
 }
 
 inline void store_words(uint32_t* p, Words w) { std::memcpy(p, &w, sizeof w); }
-
-// True when some lane of a 16-byte mask (each lane all ones or 0) is set.
-template <typename Mask>
-inline bool any_lane(Mask mask) {
-  static_assert(sizeof(Mask) == 16);
-  int64_t halves[2];
-  std::memcpy(halves, &mask, sizeof halves);
-  return (halves[0] | halves[1]) != 0;
-}

@@ -1,5 +1,5 @@
 // The billboards' row work, written once for every vector width (Highway,
-// built for each target): runs filled four words at a time, the sampled
+// built for each target): runs filled a vector of words at a time, the sampled
 // words picked out a step of lanes at a time with the plan that copies or
 // leaves out whole steps and blends the rest under their select words; and
 // the threads' sampled rows.
@@ -10,7 +10,6 @@
 
 #include <cstring>
 
-#include "common/vector_words.h"
 #include "sprites/billboard_rows.h"
 
 HWY_BEFORE_NAMESPACE();
@@ -23,6 +22,24 @@ namespace hn = hwy::HWY_NAMESPACE;
 using Lanes = hn::CappedTag<uint32_t, 16>;
 constexpr int32_t kLanes = int32_t(hn::MaxLanes(Lanes()));
 constexpr int32_t kStep = kLanes < kPlanStep ? kPlanStep : kLanes;
+static_assert(kLanes - 1 <= kRunFillSpill);
+
+// Whole vectors from each run's start: the words past a run's end are
+// written again by the next run.
+void FillRuns(uint32_t* words, int32_t first, const int32_t* run_end, const uint32_t* run_word,
+              int runs) {
+  const Lanes d;
+  int32_t c = first;
+  for (int k = 0; k < runs; ++k) {
+    const auto w = hn::Set(d, run_word[k]);
+    int32_t end = run_end[k];
+    do {
+      hn::StoreU(w, d, words + c);
+      c += kLanes;
+    } while (c < end);
+    c = end;
+  }
+}
 
 enum StepStore { STEP_NONE, STEP_COPY, STEP_BLEND };
 
@@ -94,6 +111,7 @@ HWY_AFTER_NAMESPACE();
 
 #if HWY_ONCE
 namespace billboard_kernels {
+HWY_EXPORT(FillRuns);
 HWY_EXPORT(SelectTintAndPlan);
 HWY_EXPORT(StoreRow);
 
@@ -103,20 +121,10 @@ thread_local SampledRowSlot sampled_rows[kSpriteCount];
 
 SampledRowSlot& thread_sampled_row(int k) { return billboard_kernels::sampled_rows[k]; }
 
-// Whole vectors from each run's start: the words past a run's end are
-// written again by the next run.
 void fill_runs(uint32_t* words, int32_t first, const int32_t* run_end, const uint32_t* run_word,
                int runs) {
-  int32_t c = first;
-  for (int k = 0; k < runs; ++k) {
-    const Words w = {run_word[k], run_word[k], run_word[k], run_word[k]};
-    int32_t end = run_end[k];
-    do {
-      store_words(words + c, w);
-      c += 4;
-    } while (c < end);
-    c = end;
-  }
+  using namespace billboard_kernels;
+  HWY_DYNAMIC_DISPATCH(FillRuns)(words, first, run_end, run_word, runs);
 }
 
 void select_tint_and_plan(uint32_t* words, uint32_t* select, const uint32_t* tint,

@@ -9,8 +9,9 @@
 #include "common/framebuffer.h"
 #include "sprites/sprites.h"
 
-// Words that fill_runs may write past the last run's end.
-constexpr int kRunFillSpill = 3;
+// Words that fill_runs may write past the last run's end: a vector's lanes
+// but one, on the widest target (16 lanes).
+constexpr int kRunFillSpill = 15;
 
 // words[c] becomes run_word[k] for every column c of run k, the runs following
 // each other from column first, run k ending before run_end[k].
