@@ -26,6 +26,18 @@ using IntMask = hn::Mask<Ints>;
 constexpr size_t kLanes = hn::MaxLanes(Ints());
 constexpr size_t kVectors = kBlockColumns / kLanes;
 
+// The picture rows of walls on screen rows `rows`: ((row + half - 450,
+// truncated) x scale, truncated), single precision, as the column pipeline
+// works them out, still as floats. The caller has kept both truncations in
+// the 32-bit range, where a float truncated in place is the one converting
+// it to an integer and back gives (-0 aside, which converts to 0), in one
+// step instead of two conversions and their fix-up of overflowing lanes.
+HWY_INLINE RealVector picture_rows(RealVector rows, RealVector half, RealVector scale) {
+  const Reals reals;
+  auto offset = hn::Trunc(hn::Sub(hn::Add(rows, half), hn::Set(reals, kCentreRow)));
+  return hn::Trunc(hn::Mul(offset, scale));
+}
+
 }  // namespace HWY_NAMESPACE
 }  // namespace block_lanes
 HWY_AFTER_NAMESPACE();

@@ -71,11 +71,9 @@ HWY_INLINE IntVector lanes_of(const int32_t* values, size_t g) {
 // The picture rows of vector g's walls on screen rows `rows`.
 HWY_INLINE IntVector texture_rows(const BlockVectors& v, size_t g, IntVector rows) {
   const Reals reals;
-  const Ints ints;
-  auto from_top = hn::Sub(hn::Add(hn::ConvertTo(reals, rows), hn::Load(reals, v.half + g * kLanes)),
-                          hn::Set(reals, kCentreRow));
-  auto offset = hn::ConvertTo(reals, hn::ConvertTo(ints, from_top));
-  return hn::ConvertTo(ints, hn::Mul(offset, hn::Load(reals, v.scale + g * kLanes)));
+  return hn::ConvertTo(Ints(), picture_rows(hn::ConvertTo(reals, rows),
+                                            hn::Load(reals, v.half + g * kLanes),
+                                            hn::Load(reals, v.scale + g * kLanes)));
 }
 
 // Vector g's wall pixels on the picture rows. kClamp keeps the indices

@@ -3,8 +3,7 @@
 // picture word by word is what costs here, so a block whose rows show fewer
 // picture rows than it has screen rows reads each picture row once, for all
 // 16 columns, into a table; each screen row then takes its words from the
-// few table rows its columns are on, and a row whose picture rows all repeat
-// the row above stores the same words again.
+// few table rows its columns are on.
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "raycast/wall_rows.cpp"
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
@@ -12,6 +11,7 @@
 
 #include <cstring>
 
+#include "common/numeric.h"
 #include "raycast/block_lanes-inl.h"
 #include "raycast/wall_rows.h"
 
@@ -23,8 +23,8 @@ namespace hn = hwy::HWY_NAMESPACE;
 using namespace block_lanes::HWY_NAMESPACE;
 
 // Picture rows a block may read into its table (the show's pictures have at
-// most 128), and how many rows above a screen row's lowest picture row its
-// other columns may be and still take their words from the table.
+// most 128), and how many rows above the table row a screen row picks from
+// its columns may be and still take their words from the table.
 constexpr int kTableRows = 256;
 constexpr int kReach = 3;
 
@@ -55,16 +55,12 @@ void wall_block(const BlockLane* lanes, WallBlock& b) {
   }
 }
 
-// The picture rows of vector v's walls on screen row `row`, converted as
-// the column pipeline converts them; the caller has kept both conversions
-// in the 32-bit range, where Highway's conversion truncates as to_int32 does.
-HWY_INLINE IntVector texture_rows(const WallBlock& b, size_t v, int row) {
+// The picture rows of vector v's walls on screen row `row`, whole numbers
+// as floats.
+HWY_INLINE RealVector texture_rows(const WallBlock& b, size_t v, int row) {
   const Reals reals;
-  const Ints ints;
-  auto from_top = hn::Sub(hn::Add(hn::Set(reals, float(row)), hn::Load(reals, b.half + v * kLanes)),
-                          hn::Set(reals, kCentreRow));
-  auto offset = hn::ConvertTo(reals, hn::ConvertTo(ints, from_top));
-  return hn::ConvertTo(ints, hn::Mul(offset, hn::Load(reals, b.scale + v * kLanes)));
+  return picture_rows(hn::Set(reals, float(row)), hn::Load(reals, b.half + v * kLanes),
+                      hn::Load(reals, b.scale + v * kLanes));
 }
 
 // Vector v's words on its picture rows, clamped into each lane's pixel
@@ -94,16 +90,16 @@ HWY_INLINE IntVector picture_words(const WallBlock& b, size_t v, IntVector textu
 
 // The lowest (kLowest) or highest lane of the block's vectors.
 template <bool kLowest>
-HWY_INLINE int32_t extreme_lane(const IntVector (&rows)[kVectors]) {
-  const Ints ints;
-  IntVector e = rows[0];
+HWY_INLINE int32_t extreme_lane(const RealVector (&rows)[kVectors]) {
+  const Reals reals;
+  RealVector e = rows[0];
   for (size_t v = 1; v < kVectors; ++v) e = kLowest ? hn::Min(e, rows[v]) : hn::Max(e, rows[v]);
-  return hn::GetLane(kLowest ? hn::MinOfLanes(ints, e) : hn::MaxOfLanes(ints, e));
+  return to_int32_in_range(hn::GetLane(kLowest ? hn::MinOfLanes(reals, e) : hn::MaxOfLanes(reals, e)));
 }
 
 template <bool kLowest>
 HWY_INLINE int32_t extreme_row(const WallBlock& b, int row) {
-  IntVector rows[kVectors];
+  RealVector rows[kVectors];
   for (size_t v = 0; v < kVectors; ++v) rows[v] = texture_rows(b, v, row);
   return extreme_lane<kLowest>(rows);
 }
@@ -117,40 +113,48 @@ HWY_INLINE void store_row(uint32_t* out, const IntVector (&words)[kVectors]) {
 void rows_by_gather(uint32_t* out, size_t stride, const WallBlock& b, int first, int end) {
   for (int row = first; row < end; ++row) {
     IntVector words[kVectors];
-    for (size_t v = 0; v < kVectors; ++v) words[v] = picture_words(b, v, texture_rows(b, v, row));
+    for (size_t v = 0; v < kVectors; ++v)
+      words[v] = picture_words(b, v, hn::ConvertTo(Ints(), texture_rows(b, v, row)));
     store_row(out + row * stride, words);
   }
 }
 
-// One row's words from the table, whose first row is picture row lowest;
-// read from the picture where the row's columns lie further apart than the
-// table's reach.
-HWY_INLINE void table_words(const WallBlock& b, const int32_t* table, int lowest,
-                            const IntVector (&texture_row)[kVectors], IntVector (&words)[kVectors]) {
-  const Ints ints;
-  int row_lowest = extreme_lane<true>(texture_row);
-  IntVector above[kVectors];
+// How far each lane's picture row lies above the table row base, whole
+// numbers as floats; true when every lane lies within the table's reach.
+HWY_INLINE bool rows_above(const RealVector (&texture_row)[kVectors], int base,
+                           RealVector (&above)[kVectors]) {
+  const Reals reals;
   bool within = true;
   for (size_t v = 0; v < kVectors; ++v) {
-    above[v] = hn::Sub(texture_row[v], hn::Set(ints, row_lowest));
-    within = within && hn::AllFalse(ints, hn::Gt(above[v], hn::Set(ints, kReach)));
+    above[v] = hn::Sub(texture_row[v], hn::Set(reals, float(base)));
+    within = within && hn::AllFalse(reals, hn::Gt(above[v], hn::Set(reals, float(kReach))));
   }
-  if (!within) {
-    for (size_t v = 0; v < kVectors; ++v) words[v] = picture_words(b, v, texture_row[v]);
-    return;
-  }
-  const int32_t* from = table + (row_lowest - lowest) * kBlockColumns;
+  return within;
+}
+
+// Each lane's word from the table rows from .. from + kReach, picked by how
+// far its picture row lies above the first of them.
+HWY_INLINE void pick_table_words(const int32_t* from, const RealVector (&above)[kVectors],
+                                 IntVector (&words)[kVectors]) {
+  const Ints ints;
+  const Reals reals;
   for (size_t v = 0; v < kVectors; ++v) {
     words[v] = hn::Load(ints, from + v * kLanes);
     for (int k = 1; k <= kReach; ++k)
-      words[v] = hn::IfThenElse(hn::Eq(above[v], hn::Set(ints, k)),
+      words[v] = hn::IfThenElse(hn::RebindMask(ints, hn::Eq(above[v], hn::Set(reals, float(k)))),
                                 hn::Load(ints, from + k * kBlockColumns + v * kLanes), words[v]);
   }
 }
 
 // Picture rows only grow down a wall, so the block's lie between the first
 // row's lowest and the last row's highest. A near wall shows each picture
-// row on several screen rows: most rows repeat the row above.
+// row on several screen rows. Each row picks its words from the few table
+// rows from base on, base being a row's lowest lane, which stays at or below
+// every lane further down; it moves up only when some lane has gone beyond
+// the table's reach. Every row is picked alike, without a test of whether it
+// repeats the row above, which the lanes' rows changing at different screen
+// rows made a branch that was mostly guessed wrong. Rows whose columns lie
+// further apart than the reach are read from the picture.
 void rows_by_table(uint32_t* out, size_t stride, const WallBlock& b, int first, int end,
                    int lowest, int rows) {
   const Ints ints;
@@ -159,22 +163,21 @@ void rows_by_table(uint32_t* out, size_t stride, const WallBlock& b, int first, 
     for (size_t v = 0; v < kVectors; ++v)
       hn::Store(picture_words(b, v, hn::Set(ints, lowest + t)), ints,
                 table + t * kBlockColumns + v * kLanes);
-  IntVector shown[kVectors], words[kVectors];
-  for (size_t v = 0; v < kVectors; ++v) {
-    shown[v] = hn::Set(ints, -1);
-    words[v] = hn::Zero(ints);
-  }
+  int base = lowest;
   for (int row = first; row < end; ++row) {
-    IntVector texture_row[kVectors];
-    bool same = true;
-    for (size_t v = 0; v < kVectors; ++v) {
-      texture_row[v] = texture_rows(b, v, row);
-      same = same && hn::AllTrue(ints, hn::Eq(texture_row[v], shown[v]));
+    RealVector texture_row[kVectors], above[kVectors];
+    IntVector words[kVectors];
+    for (size_t v = 0; v < kVectors; ++v) texture_row[v] = texture_rows(b, v, row);
+    bool within = rows_above(texture_row, base, above);
+    if (!within) {
+      base = extreme_lane<true>(texture_row);
+      within = rows_above(texture_row, base, above);
     }
-    if (!same) {
-      table_words(b, table, lowest, texture_row, words);
-      for (size_t v = 0; v < kVectors; ++v) shown[v] = texture_row[v];
-    }
+    if (within)
+      pick_table_words(table + (base - lowest) * kBlockColumns, above, words);
+    else
+      for (size_t v = 0; v < kVectors; ++v)
+        words[v] = picture_words(b, v, hn::ConvertTo(Ints(), texture_row[v]));
     store_row(out + row * stride, words);
   }
 }
