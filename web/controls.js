@@ -164,14 +164,12 @@
   // --- moving the show -----------------------------------------------------
 
   function seekTo(ms) {
-    page.seek(Math.max(0, Math.min(ms, showMs())));
-    requestAnimationFrame(() => { followAddress(); mediaState(); });
+    page.seek(Math.max(0, Math.min(ms, showMs()))).then(() => { followAddress(); mediaState(); });
     showControls();
   }
 
   function moveBy(deltaMs) {
-    page.key(deltaMs < 0 ? 'ArrowLeft' : 'ArrowRight');
-    requestAnimationFrame(() => requestAnimationFrame(() => { followAddress(); mediaState(); }));
+    page.key(deltaMs < 0 ? 'ArrowLeft' : 'ArrowRight').then(() => { followAddress(); mediaState(); });
     showControls();
   }
 

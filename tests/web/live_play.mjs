@@ -2,11 +2,12 @@
 // from navigation to Play (cold cache, on this machine and at an emulated
 // 10 Mbit/s), then the show played from START seconds (default 0) for
 // SECONDS (default the whole show) at CPU throttling 1x and 4x (a stand-in
-// for a phone): each step's milliseconds (median, with the median of its
-// putting the picture on the canvas; 99th percentile, steps over
-// 16.7 ms after the first second), animation-frame gaps over 20 ms, the
-// show's clock against the music's read every second, the picture against
-// the music as each frame is put on the canvas, and the page's memory. A
+// for a phone): each step's milliseconds in the show's worker (median, 99th
+// percentile, steps over 16.7 ms after the first second), the page's
+// animation-frame gaps over 20 ms, the longest tasks of the page's thread in
+// five seconds of play (traced), the show's clock against the music's read
+// every second, the picture against the music as each frame is put on the
+// canvas, and the memory of the show and of the page's JavaScript. A
 // measurement, not a test: run it by hand (tests/web/run.sh --live,
 // THREADS=0 for the one-thread build) on a machine as quiet as can be.
 //
@@ -71,23 +72,15 @@ async function play(throttle) {
     const watch = (now) => { if (last) window.gaps.push(now - last); last = now; requestAnimationFrame(watch); };
     requestAnimationFrame(watch);
   });
-  // The picture's way to the canvas on the main thread (its copy for the canvas's worker, or the
-  // copy out of shared memory and putImageData), timed apart.
-  await page.evaluate(() => {
-    window.presentMs = [];
-    const show = window.showPage.next;
-    const present = show.showPicture;
-    show.showPicture = (...picture) => {
-      const began = performance.now();
-      present(...picture);
-      window.presentMs.push(performance.now() - began);
-    };
-  });
   await page.keyboard.press('Enter');
   const drifts = [];
   const began = Date.now();
+  let tasks = [];
   while (Date.now() - began < seconds * 1000) {
-    await new Promise((done) => setTimeout(done, 1000));
+    const tracing = drifts.length === 3;
+    if (tracing) await page.tracing.start({ categories: ['toplevel'] });
+    await new Promise((done) => setTimeout(done, tracing ? 5000 : 1000));
+    if (tracing) tasks = mainThreadTasks(JSON.parse(await page.tracing.stop()));
     const c = await page.evaluate(() => window.showPage.playing && window.showPage.clocks());
     if (!c) break;
     if (c.heard !== null) drifts.push(c.show - c.heard);
@@ -100,16 +93,24 @@ async function play(throttle) {
       late: frames.filter((f) => f[2] - first > 1000).map((f) => f[1]),
       apart: frames.filter((f) => f[2] - first > 1000 && f[3] !== null).map((f) => f[3]),
       gaps: window.gaps.filter((g) => g > 20).length,
-      present: window.presentMs,
-      threads: window.showPage.current ? window.showPage.current._web_threads() : 0,
+      threads: window.showPage.threads,
       build: window.showPage.build,
-      wasmMB: window.showPage.current ? window.showPage.current.HEAP8.length / 1048576 : 0,
-      resyncs: window.showPage.player.resyncs,
+      wasmMB: window.showPage.memoryBytes / 1048576,
+      resyncs: window.showPage.resyncs,
     };
   });
   const metrics = await page.metrics();
   await browser.close();
-  return { ...result, drifts: drifts.slice(1), jsMB: metrics.JSHeapTotalSize / 1048576 };
+  return { ...result, tasks, drifts: drifts.slice(1), jsMB: metrics.JSHeapTotalSize / 1048576 };
+}
+
+// The durations of the tasks run by the page's thread (the renderer's main
+// thread) in a trace, longest first.
+function mainThreadTasks(trace) {
+  const main = new Set(trace.traceEvents.filter((e) => e.name === 'thread_name' && e.args.name === 'CrRendererMain')
+    .map((e) => `${e.pid}:${e.tid}`));
+  return trace.traceEvents.filter((e) => e.ph === 'X' && e.name === 'ThreadControllerImpl::RunTask' && main.has(`${e.pid}:${e.tid}`))
+    .map((e) => e.dur / 1000).sort((a, b) => b - a);
 }
 
 const f = (x) => x.toFixed(2);
@@ -119,9 +120,11 @@ console.log(`start-up, navigation to Play: cold ${f(await startUp())} ms, ` +
 for (const throttle of [1, 4]) {
   const r = await play(throttle);
   console.log(`CPU ${throttle}x, ${r.build} on ${r.threads} thread(s), ${r.steps.length} steps from ${start} s: ` +
-              `median ${f(median(r.steps))} ms (the canvas's share ${f(median(r.present))}), p99 ${f(percentile(r.steps, 0.99))} ms, ` +
+              `median ${f(median(r.steps))} ms, p99 ${f(percentile(r.steps, 0.99))} ms, ` +
               `over 16.7 ms after the first second ${r.late.filter((ms) => ms > 16.7).length}, ` +
-              `animation-frame gaps over 20 ms ${r.gaps}; show's clock minus music ${f(Math.min(...r.drifts))} to ` +
+              `animation-frame gaps over 20 ms ${r.gaps}; the page's thread in 5 s: ${r.tasks.length} tasks, the longest ` +
+              `${r.tasks.slice(0, 5).map(f).join(', ')} ms, blocking ${f(r.tasks.reduce((sum, ms) => sum + Math.max(0, ms - 50), 0))} ms; ` +
+              `show's clock minus music ${f(Math.min(...r.drifts))} to ` +
               `${f(Math.max(...r.drifts))} ms (${r.drifts.length} readings, ${r.resyncs} re-syncs); ` +
               `picture minus music as each frame is shown ${f(Math.min(...r.apart))}, p1 ${f(percentile(r.apart, 0.01))}, ` +
               `median ${f(median(r.apart))}, p99 ${f(percentile(r.apart, 0.99))}, ${f(Math.max(...r.apart))} ms ` +

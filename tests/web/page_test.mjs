@@ -2,7 +2,8 @@
 // scripts/web.sh serves it: the frames drawn in the browser hash as the
 // desktop build's, live play draws demo-capture's frames at their moments
 // whatever the refresh rate with picture and music in step, a hidden page
-// pauses both, the page plays the show with its music, Escape ends it, it
+// pauses both, the page plays the show with its music (drawn in a worker of
+// its own, which goes on while the page's thread is busy), Escape ends it, it
 // can be watched again, bad addresses are told so, and a browser without
 // WebAssembly or Web Audio is told so. Screenshots land in $WEB_SCREENSHOTS
 // when set.
@@ -103,8 +104,15 @@ test('a page that is not cross-origin isolated draws the same frames on one thre
   assert.deepEqual(errors, []);
   await page.close();
 
-  const live = await open('', () => Object.defineProperty(window, 'crossOriginIsolated', { value: false }));
+  // Without OffscreenCanvas too: the show's worker hands each picture to the page.
+  const live = await open('', () => {
+    Object.defineProperty(window, 'crossOriginIsolated', { value: false });
+    delete window.OffscreenCanvas;
+  });
   await playByEnter(live.page);
+  await live.page.waitForFunction(() => window.showPage.frames.at(-1)[0] > 10, { timeout: 20000 });
+  const lit = await live.page.evaluate(async () => (await window.showPage.canvasPixels()).filter((byte, i) => i % 4 === 1 && byte).length);
+  assert.ok(lit > 10000, `${lit} pixels lit: the pictures reach the page's canvas`);
   assert.deepEqual(live.errors, [], 'played live on one thread');
   await live.page.close();
 });
@@ -164,6 +172,18 @@ test('the page plays the show with its music, Escape ends it and it plays again'
   assert.notEqual(await canvasFingerprint(page), early, 'the canvas changes as the show goes on');
   await shoot(page, 'intro-view');
 
+  // The show runs in a worker of its own: it draws on while the page's thread is busy.
+  const busy = await page.evaluate(() => {
+    const from = window.showPage.clocks().show;
+    const began = performance.now();
+    while (performance.now() - began < 400);
+    return [from, from + 400];
+  });
+  await pause(200);
+  const drawnWhileBusy = await page.evaluate(([from, to]) =>
+    window.showPage.frames.filter((f) => f[2] > from + 50 && f[2] < to - 50).length, busy);
+  assert.ok(drawnWhileBusy >= 5, `${drawnWhileBusy} frames drawn in the 300 ms the page's thread was busy`);
+
   await page.keyboard.press('Escape');
   await page.waitForSelector('#end:not([hidden])', { timeout: 5000 });
   const framesAtEnd = await frameCount(page);
@@ -173,7 +193,7 @@ test('the page plays the show with its music, Escape ends it and it plays again'
   assert.equal(await page.evaluate(() => window.showPage.player.element.paused), true, 'the music stopped');
   await shoot(page, 'end');
 
-  await page.waitForFunction(() => window.showPage.next !== null, { timeout: 20000 });
+  await page.waitForFunction(() => window.showPage.next, { timeout: 20000 });
   await page.click('#again');
   await page.waitForFunction(() => window.showPage.frames.length > 10, { timeout: 20000 });
   assert.ok(await lastT(page) < 30, 'watching again starts from the beginning');
@@ -207,21 +227,19 @@ test('Space pauses picture and music, Right jumps 5 s on, and the show ends by i
   await page.close();
 });
 
-// The page's animation frames at a rate of their own, as on a display of that refresh rate.
+// The show's animation frames at a rate of their own, as on a display of
+// that refresh rate: its worker is started by a script that sets them first.
 function refreshRate(hz) {
-  window.requestAnimationFrame = (callback) => setTimeout(() => callback(performance.now()), 1000 / hz);
+  const Worker = window.Worker;
+  window.Worker = function (url) {
+    const script = `self.requestAnimationFrame = (callback) => setTimeout(() => callback(performance.now()), ${1000 / hz});` +
+                   `importScripts(${JSON.stringify(new URL(url, location.href).href)});`;
+    return new Worker(URL.createObjectURL(new Blob([script], { type: 'text/javascript' })));
+  };
 }
 
-// The frame on screen and both clocks, read between two animation frames.
-const onScreen = (page) => page.evaluate(() => {
-  const show = window.showPage.current;
-  return {
-    frame: show._web_drawn_frame(),
-    hash: show.UTF8ToString(show._web_frame_hash()),
-    camera: [0, 1, 2].map((field) => show._web_camera(field)),
-    clocks: window.showPage.clocks(),
-  };
-});
+// The frame on screen and both clocks, read between two of the show's animation frames.
+const onScreen = (page) => page.evaluate(() => window.showPage.onScreen());
 
 const pause = (ms) => new Promise((done) => setTimeout(done, ms));
 
@@ -248,7 +266,7 @@ test('live, at any refresh rate, frames are demo-capture\'s at their moments, in
     assert.ok(seen[3].frame - seen[0].frame >= 40, `frames ${seen[0].frame} to ${seen[3].frame} in 0.9 s`);
     assert.ok(seen[3].camera[0] > seen[0].camera[0], 'the camera glides on');
     assert.equal(await page.evaluate(() => window.showPage.build), 'show-threads', 'a cross-origin isolated page');
-    assert.ok(await page.evaluate(() => window.showPage.current._web_threads() === Math.min(navigator.hardwareConcurrency, 256)),
+    assert.ok(await page.evaluate(() => window.showPage.threads === Math.min(navigator.hardwareConcurrency, 256)),
               'one thread per core');
     assert.deepEqual(errors, []);
     await page.close();
@@ -283,6 +301,7 @@ test('a hidden page pauses picture and music together and both go on where they 
   const other = await browser.newPage();
   await other.bringToFront();
   await page.waitForFunction(() => document.hidden, { timeout: 5000 });
+  await pause(200);  // the show's worker tells of its last frame
   const state = () => page.evaluate(() => ({
     frames: window.showPage.frames.length,
     drawn: window.showPage.clocks().drawn,

@@ -1,8 +1,8 @@
 // The music through the page: a media element streams the track (compressed
-// for the web) into Web Audio, and the page's clock of the show follows what
-// is heard. Here it starts from a moment of the track, pauses and moves with
-// the show; the frame loop hears of each pause and move too. Without Web
-// Audio the show plays silent and the page's clock runs on its own.
+// for the web) into Web Audio, and the show's clock in its worker follows
+// what the page hears. Here it starts from a moment of the track, pauses and
+// moves with the show; the frame loop hears of each pause and move too.
+// Without Web Audio the show plays silent and its clock runs on its own.
 #include <emscripten.h>
 
 #include "common/numeric.h"
