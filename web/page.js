@@ -83,11 +83,15 @@
   // never decoded whole. The show's worker keeps the show's clock in step
   // with it: the page tells what is heard (the element's position less the
   // output's latency) at each animation frame while the show plays, and
-  // moves, plays and pauses the element as the worker asks.
+  // moves, plays and pauses the element as the worker asks. Where the
+  // server answers no byte ranges the element cannot seek: the track is then
+  // fetched whole (compressed, as it is) and played from memory, from the
+  // show's moment; meanwhile the picture holds a while, then runs on alone.
   const player = {
     element: null,
     failed: false,
     moves: 0,                  // the worker's moves made so far
+    wholeTrack: false,         // the track is fetched whole, as the element could not seek
     load(url) {
       const element = new Audio();
       element.preload = 'auto';
@@ -113,8 +117,28 @@
       const element = this.element;
       if (action === 'pause') return element.pause();
       this.moves = move;
+      if (this.wholeTrack) return;
+      const seekable = element.seekable;
+      const stuck = !seekable.length || seekable.end(seekable.length - 1) === 0;
+      if (stuck && ms !== element.currentTime * 1000) return this.fetchWhole();
       element.currentTime = ms / 1000;
       if (play) element.play().catch(() => {});
+    },
+    async fetchWhole() {
+      const element = this.element;
+      this.wholeTrack = true;
+      element.pause();
+      try {
+        const track = await (await fetch(element.currentSrc)).blob();
+        const ready = new Promise((resolve) => element.addEventListener('loadedmetadata', resolve, { once: true }));
+        element.src = URL.createObjectURL(track);
+        await ready;
+      } catch {
+        return;  // the show plays on without its music
+      }
+      this.wholeTrack = false;
+      element.currentTime = (this.clockMs() + this.latencyMs()) / 1000;
+      if (page.playing && !page.clock.paused) element.play().catch(() => {});
     },
     listen() {
       if (!page.playing) return;

@@ -325,6 +325,26 @@ test('a hidden page pauses picture and music together and both go on where they 
   await page.close();
 });
 
+test('on a server that answers no byte ranges the show starts at ?start= with its music', async () => {
+  const page = await browser.newPage();
+  const errors = [];
+  page.on('pageerror', (error) => errors.push(error.message));
+  await page.setRequestInterception(true);
+  page.on('request', async (request) => {
+    if (!request.url().endsWith('.mp3')) return request.continue();
+    const track = Buffer.from(await (await fetch(request.url())).arrayBuffer());
+    request.respond({ status: 200, contentType: 'audio/mpeg', body: track });
+  });
+  await page.goto(address + 'index.html?start=60');
+  await playByEnter(page);
+  await pause(1000);
+  const { clocks } = await onScreen(page);
+  assert.ok(clocks.show > 60500 && Math.abs(clocks.show - clocks.heard) <= 20,
+            `picture at ${clocks.show} ms, music at ${clocks.heard} ms`);
+  assert.deepEqual(errors, []);
+  await page.close();
+});
+
 test('bad addresses are told so on a page that stays responsive', async () => {
   for (const query of ['?start=abc', '?start=-5', '?start=', '?start=1e9', '?start=126']) {
     const { page, errors } = await open(query);
