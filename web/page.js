@@ -83,7 +83,8 @@
   // never decoded whole. The show's worker keeps the show's clock in step
   // with it: the page tells what is heard (the element's position less the
   // output's latency) at each animation frame while the show plays, and
-  // moves, plays and pauses the element as the worker asks. Where the
+  // moves, plays and pauses the element as the worker asks (paused, the
+  // worker is told where it stopped, and the show's clock goes there). Where the
   // server answers no byte ranges the element cannot seek: the track is then
   // fetched whole (compressed, as it is) and played from memory, from the
   // show's moment; meanwhile the picture holds a while, then runs on alone.
@@ -112,15 +113,20 @@
       return paused ? anchorMs : anchorMs + now - anchorAt;
     },
     positionMs() { return this.live() ? this.heardMs() : this.clockMs(); },
+    seekable() {
+      const seekable = this.element.seekable;
+      return seekable.length > 0 && seekable.end(seekable.length - 1) > 0;
+    },
     obey({ action, ms, play, move }) {
       if (!this.live()) return;
       const element = this.element;
-      if (action === 'pause') return element.pause();
+      if (action === 'pause') {
+        element.pause();
+        return page.worker.postMessage({ type: 'stopped', ms: this.heardMs(), move: this.moves });
+      }
       this.moves = move;
       if (this.wholeTrack) return;
-      const seekable = element.seekable;
-      const stuck = !seekable.length || seekable.end(seekable.length - 1) === 0;
-      if (stuck && ms !== element.currentTime * 1000) return this.fetchWhole();
+      if (!this.seekable() && ms !== element.currentTime * 1000) return this.fetchWhole();
       element.currentTime = ms / 1000;
       if (play) element.play().catch(() => {});
     },
@@ -148,7 +154,15 @@
       page.worker.postMessage({ type: 'heard', ms: this.heardMs(), at: nowMs(), move: this.moves,
                                 moving: !element.seeking && element.readyState >= 3 });
     },
-    stop() { if (this.element) this.element.pause(); },
+    // The show is over: the music stops where it was at nowMs() at, when the
+    // show's clock stopped (the word of the end comes a little later).
+    stop(at) {
+      const element = this.element;
+      if (!element || element.paused) return;
+      element.pause();
+      const lateMs = nowMs() - at;
+      if (lateMs > 0 && this.seekable()) element.currentTime = Math.max(0, element.currentTime - lateMs / 1000);
+    },
   };
   page.player = player;
   // Both clocks at once, for tests: the show's, the frame on screen's and the music's.
@@ -264,9 +278,9 @@
     while (commands.waiting.length && commands.waiting[0].number <= taken) commands.waiting.shift().resolve();
   }
 
-  function ended() {
+  function ended({ at }) {
     page.playing = false;
-    player.stop();
+    player.stop(at);
     $('stage').hidden = true;
     $('end').hidden = false;
     page.next = true;
@@ -277,7 +291,7 @@
   // A hidden page pauses picture and music together; shown again, both go on.
   document.addEventListener('visibilitychange', () => {
     if (!page.playing) return;
-    if (document.hidden) player.stop();
+    if (document.hidden) player.stop(nowMs());
     page.worker.postMessage({ type: 'hidden', hidden: document.hidden });
   });
 

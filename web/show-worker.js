@@ -57,7 +57,7 @@ const progress = (from, span) => (done, total) => say('progress', { from, span, 
 // readings the music is reckoned to play on. The picture follows the music:
 // after a start, a resume or a jump it holds until the music is heard from
 // there, and when the two part by more than kResyncMs the show's clock is
-// set to the music. Music that stops moving (stalled, failed) leaves the
+// set to the music; paused, to where the music stopped. Music that stops moving (stalled, failed) leaves the
 // clock to run on alone; heard again far from the picture, it is moved to
 // it.
 const kResyncMs = 8;
@@ -89,6 +89,10 @@ const music = {
     this.waitingSince = this.paused ? -1 : this.movedAt;
     this.reading = null;
     say('music', { action: 'move', ms, play: !this.paused, move: ++this.moves });
+  },
+  // Paused, the show's clock is set to where the music stopped.
+  stopped({ ms, move }) {
+    if (this.paused && move === this.moves) this.setClock(ms);
   },
   hear(reading) {
     if (reading.move !== this.moves) return;
@@ -294,7 +298,7 @@ function ended() {
   worker.playing = false;
   music.stop();
   tell();
-  say('ended');
+  say('ended', { at: music.anchorAt });
   warmUp();
 }
 
@@ -383,6 +387,7 @@ const messages = {
   capture,
   play,
   heard: (reading) => music.hear(reading),
+  stopped: (where) => music.stopped(where),
   key: ({ name }) => {
     if (!worker.playing) return;
     ++worker.asked;
