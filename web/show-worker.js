@@ -352,8 +352,9 @@ async function load({ build, files, base, canvas, width, height, capture: captur
   worker.url = (path) => new URL((files && files[path]) || path, base).href;
   worker.capture = capturing;
   usePictures(canvas, width, height);
+  const fetched = fetchAll([build + '.wasm'], progress(0, 0.2));  // beside the script, which blocks this worker
   importScripts(worker.url(build + '.js'));
-  const [wasm] = await fetchAll([build + '.wasm'], progress(0, 0.2));
+  const [wasm] = await fetched;
   const show = await createShow({
     wasmBinary: wasm,
     locateFile: (path) => worker.url(path),

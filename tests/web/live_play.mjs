@@ -80,7 +80,7 @@ async function play(throttle) {
     const tracing = drifts.length === 3;
     if (tracing) await page.tracing.start({ categories: ['toplevel'] });
     await new Promise((done) => setTimeout(done, tracing ? 5000 : 1000));
-    if (tracing) tasks = mainThreadTasks(JSON.parse(await page.tracing.stop()));
+    if (tracing) tasks = mainThreadTasks(JSON.parse(Buffer.from(await page.tracing.stop()).toString()));
     const c = await page.evaluate(() => window.showPage.playing && window.showPage.clocks());
     if (!c) break;
     if (c.heard !== null) drifts.push(c.show - c.heard);
