@@ -1,11 +1,9 @@
-// Storage of the framebuffer pointer, the per-frame clear and the row fill,
-// which stores four pixels at a time in vectors of four 32-bit words (the
-// compilers' own vector type, which every target has).
+// Storage of the framebuffer pointer and the per-frame clear, waiting until
+// it is needed (the fills are common/pixel_fill's).
 #include "common/framebuffer.h"
 
 #include <cstdlib>
 
-#include "common/vector_words.h"
 #include "common/workers.h"
 
 uint32_t* frame_pixels = nullptr;
@@ -24,13 +22,6 @@ uint32_t* framebuffer_allocate() {
   return static_cast<uint32_t*>(std::aligned_alloc(kFrameAlignment, kFrameBytes));
 }
 
-void fill_pixels(uint32_t* p, size_t count, uint32_t colour) {
-  Words w = {colour, colour, colour, colour};
-  size_t k = 0;
-  for (; k + 4 <= count; k += 4) store_words(p + k, w);
-  for (; k < count; ++k) p[k] = colour;
-}
-
 void framebuffer_clear() { clear_waiting = true; }
 
 void framebuffer_all_drawn() { clear_waiting = false; }
@@ -45,8 +36,7 @@ void framebuffer_settle() {
 }
 
 void framebuffer_settle_area(int first_column, int columns, int first_row, int end_row) {
-  if (!clear_waiting) return;
-  for (int row = first_row; row < end_row; ++row)
-    fill_pixels(frame_pixels + size_t(row) * kFrameWidth + first_column, size_t(columns),
-                kFrameClearColour);
+  if (!clear_waiting || first_row >= end_row) return;
+  fill_area(frame_pixels + size_t(first_row) * kFrameWidth + first_column, kFrameWidth,
+            size_t(columns), size_t(end_row - first_row), kFrameClearColour);
 }

@@ -35,8 +35,11 @@ void framebuffer_settle();
 // Tells a waiting clear that every pixel has been written since.
 void framebuffer_all_drawn();
 
-// count pixels from p on to colour, four at a time.
+// count pixels from p on to colour.
 void fill_pixels(uint32_t* p, size_t count, uint32_t colour);
+// rows rows of columns pixels from p on to colour, a row being stride
+// pixels on from the one above.
+void fill_area(uint32_t* p, size_t stride, size_t columns, size_t rows, uint32_t colour);
 
 // Carries out a waiting clear on columns first_column .. + columns - 1 of
 // rows first_row .. end_row - 1 alone (inside the frame; none when
