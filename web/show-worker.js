@@ -57,9 +57,9 @@ const progress = (from, span) => (done, total) => say('progress', { from, span, 
 // readings the music is reckoned to play on. The picture follows the music:
 // after a start, a resume or a jump it holds until the music is heard from
 // there, and when the two part by more than kResyncMs the show's clock is
-// set to the music; paused, to where the music stopped. Music that stops moving (stalled, failed) leaves the
-// clock to run on alone; heard again far from the picture, it is moved to
-// it.
+// set to the music; paused, to where the music stopped. Music that stops
+// moving (stalled, failed, or no word from a busy page) leaves the clock to
+// run on alone; heard again far from the picture, it is moved to it.
 const kResyncMs = 8;
 const kLostMs = 500;         // music not moving this long is left behind
 const kWaitMs = 2000;        // the longest the picture holds for the music to be heard
@@ -101,7 +101,7 @@ const music = {
     this.heardLast = reading.ms;
     this.heardMovedAt = reading.at;
   },
-  start(path, fromMs) {
+  start(track, fromMs) {  // the show has one track
     this.paused = false;
     this.setClock(fromMs);
     if (this.live) this.moveMusic(fromMs);
