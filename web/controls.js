@@ -181,6 +181,19 @@
   // --- sound ---------------------------------------------------------------
 
   const sound = { volume: 1, muted: false };
+  let soundRead = false;
+  // The choice kept from an earlier visit, read at the first viewing: storage
+  // can take tens of milliseconds to open, which the loading page need not wait for.
+  function keptSound() {
+    if (soundRead) return;
+    soundRead = true;
+    try {
+      Object.assign(sound, JSON.parse(localStorage.getItem('jubra-sound') || '{}'));
+    } catch {
+      // nothing kept, or storage refused
+    }
+  }
+
   function applySound() {
     if (page.musicOut) page.musicOut.gain.value = sound.muted ? 0 : sound.volume;
     const silent = sound.muted || sound.volume === 0;
@@ -380,7 +393,6 @@
     $('total').textContent = clock(showMs());
     marks();
     if (!page.music) for (const id of ['mute', 'volume']) $(id).hidden = true;
-    applySound();
   });
 
   document.addEventListener('showstarted', () => {
@@ -389,6 +401,7 @@
     stage.classList.remove('paused');
     page.toggleFullscreen = toggleFullscreen;
     mediaSession();
+    keptSound();
     applySound();  // the music's gain is made with the first viewing
     sharpness();
     showControls();
@@ -403,16 +416,11 @@
 
   page.toggleFullscreen = toggleFullscreen;
 
-  try {
-    Object.assign(sound, JSON.parse(localStorage.getItem('jubra-sound') || '{}'));
-  } catch {
-    // nothing kept, or storage refused
-  }
-
   // A bundle plays offline after the first visit and can be installed. The
   // worker copies every file: asked once the show can play, so the copy does
-  // not share the network with the show's own loading.
+  // not share the network with the show's own loading, and in a task of its
+  // own, apart from offering Play.
   if (window.showFiles && 'serviceWorker' in navigator)
-    document.addEventListener('showready', () => navigator.serviceWorker.register('sw.js')
-      .catch((error) => console.warn('no offline copy:', error.message)), { once: true });
+    document.addEventListener('showready', () => setTimeout(() => navigator.serviceWorker.register('sw.js')
+      .catch((error) => console.warn('no offline copy:', error.message))), { once: true });
 })();

@@ -80,7 +80,9 @@
 
   // The music streams from the server through a media element into Web
   // Audio (byte ranges where it seeks), asked for beside the show's files and
-  // never decoded whole. The show's worker keeps the show's clock in step
+  // never decoded whole. Before Play the element takes only what it needs to
+  // start: a local server hands it the whole track in chunks of a megabyte,
+  // each a long task of the page's thread (20-70 ms) while the page loads. The show's worker keeps the show's clock in step
   // with it: the page tells what is heard (the element's position less the
   // output's latency) at each animation frame while the show plays, and
   // moves, plays and pauses the element as the worker asks (paused, the
@@ -95,7 +97,7 @@
     wholeTrack: false,         // the track is fetched whole, as the element could not seek
     load(url) {
       const element = new Audio();
-      element.preload = 'auto';
+      element.preload = 'metadata';
       element.src = url;
       this.element = element;
       return new Promise((resolve) => {
