@@ -82,14 +82,15 @@
   // Audio (byte ranges where it seeks), asked for beside the show's files and
   // never decoded whole. Before Play the element takes only what it needs to
   // start: a local server hands it the whole track in chunks of a megabyte,
-  // each a long task of the page's thread (20-70 ms) while the page loads. The show's worker keeps the show's clock in step
-  // with it: the page tells what is heard (the element's position less the
-  // output's latency) at each animation frame while the show plays, and
-  // moves, plays and pauses the element as the worker asks (paused, the
-  // worker is told where it stopped, and the show's clock goes there). Where the
-  // server answers no byte ranges the element cannot seek: the track is then
-  // fetched whole (compressed, as it is) and played from memory, from the
-  // show's moment; meanwhile the picture holds a while, then runs on alone.
+  // each a long task of the page's thread (20-70 ms) while the page loads.
+  // The show's worker keeps the show's clock in step with it: the page tells
+  // what is heard (the element's position less the output's latency) at each
+  // animation frame while the show plays, and moves, plays and pauses the
+  // element as the worker asks (paused, the worker is told where it stopped,
+  // and the show's clock goes there). Where the server answers no byte ranges
+  // the element cannot seek: the track is then fetched whole (compressed, as
+  // it is) and played from memory, from the show's moment; meanwhile the
+  // picture holds a while, then runs on alone.
   const player = {
     element: null,
     failed: false,

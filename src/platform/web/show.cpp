@@ -2,9 +2,8 @@
 // which cannot be held in a loop: each animation frame it says which moment
 // of the show it is (kept in step with the music) and the frames due by then
 // are taken here, on the show's own schedule, as demo-capture steps it. Also
-// the page's test hooks: frames on
-// the virtual clock with their hashes, a few at a time, and the state of the
-// frame on screen.
+// the page's test hooks: frames on the virtual clock with their hashes, a few
+// at a time, and the state of the frame on screen.
 #include <emscripten.h>
 
 #include <algorithm>
