@@ -3,6 +3,7 @@
 #include "platform/controls.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
 
 namespace {
 
@@ -13,19 +14,54 @@ namespace {
 // press), so a repeat this soon after a press is a press of its own.
 constexpr Uint32 kSoonerThanAnyRepeatMs = 150;
 
-struct KeyPress {
+// SDL stamps an event when it takes it from the display, and a slow step
+// between two takings (leaving fullscreen waits on the window manager) can
+// part two quick presses by more than the above. Under X11 the server's own
+// time of each press (ms) is used instead, read from the raw event SDL passes
+// on just before the key's own.
+struct ServerTime {
+  bool asked = false;
+  bool known = false;
+  Uint32 press_ms = 0;
+};
+ServerTime server_time;
+
+void ask_for_server_times() {
+  if (server_time.asked) return;
+  server_time.asked = true;
+  SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+}
+
+void note_server_time(const SDL_SysWMmsg& message) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  const XEvent& raw = message.msg.x11.event;
+  server_time.known = message.subsystem == SDL_SYSWM_X11 && raw.type == KeyPress;
+  if (server_time.known) server_time.press_ms = static_cast<Uint32>(raw.xkey.time);
+#else
+  (void)message;
+#endif
+}
+
+Uint32 press_time_ms(const SDL_KeyboardEvent& key) {
+  if (!server_time.known) return key.timestamp;
+  server_time.known = false;
+  return server_time.press_ms;
+}
+
+struct PressSeen {
   SDL_Keycode key = SDLK_UNKNOWN;
-  Uint32 at_ms = 0;  // SDL's timestamp of the press
+  Uint32 at_ms = 0;  // the press's time: the X server's, else SDL's stamp
   bool repeating = false;
 };
-KeyPress last_press;
+PressSeen last_press;
 
 // True for a press, false for the key repeating while held.
 bool pressed(const SDL_KeyboardEvent& key) {
+  Uint32 at_ms = press_time_ms(key);
   bool again = key.keysym.sym == last_press.key && !last_press.repeating &&
-               key.timestamp - last_press.at_ms < kSoonerThanAnyRepeatMs;
+               at_ms - last_press.at_ms < kSoonerThanAnyRepeatMs;
   if (key.repeat == 0 || again) {
-    last_press = {key.keysym.sym, key.timestamp, false};
+    last_press = {key.keysym.sym, at_ms, false};
     return true;
   }
   if (key.keysym.sym == last_press.key) last_press.repeating = true;
@@ -51,8 +87,10 @@ bool key_command(const SDL_KeyboardEvent& key, ViewerCommand* command) {
 }  // namespace
 
 bool platform_next_command(ViewerCommand* command) {
+  ask_for_server_times();
   SDL_Event event;
   while (SDL_PollEvent(&event)) {
+    if (event.type == SDL_SYSWMEVENT) note_server_time(*event.syswm.msg);
     if (event.type == SDL_QUIT) {
       *command = COMMAND_QUIT;
       return true;
