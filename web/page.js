@@ -46,10 +46,23 @@
     $('problem').hidden = false;
   }
 
-  // The bar's share for a stage of loading: from, plus span times the part done.
+  // The bar's share for a stage of loading: from, plus span times the part
+  // done. Each change of the page is a frame the page's thread commits (10-20
+  // ms while the show's worker loads, long on a slow phone; a transition
+  // would commit every frame), so the bar moves at most every barStepMs.
+  const barStepMs = 250;
+  const bar = { shown: 0, wanted: 0, timer: 0 };
   function progress({ from, span, done = 0, total = 0 }) {
     const part = total ? Math.min(1, done / total) : 0;
-    $('fill').style.transform = `scaleX(${from + span * part})`;  // no layout for each chunk
+    bar.wanted = from + span * part;
+    if (!bar.timer) moveBar();
+  }
+  function moveBar() {
+    bar.timer = 0;
+    if (bar.wanted === bar.shown) return;
+    bar.shown = bar.wanted;
+    $('fill').style.transform = `scaleX(${bar.shown})`;  // no layout for each move
+    bar.timer = setTimeout(moveBar, barStepMs);
   }
 
   // Where the browser has OffscreenCanvas the canvas goes to the show's
@@ -205,7 +218,7 @@
     }
     // Threads need a cross-origin isolated page (shared memory); elsewhere one thread draws.
     page.build = window.crossOriginIsolated ? 'show-threads' : 'show';
-    page.worker = new Worker(assetUrl('show-worker.js'));
+    page.worker = new Worker(assetUrl('show-worker.js'));  // 5-15 ms: a task apart from the scripts' evaluation
     page.worker.onmessage = ({ data }) => messages[data.type](data);
     const transfer = offscreen ? [canvas.transferControlToOffscreen()] : [];
     if (!offscreen) drawing.context = canvas.getContext('2d', { alpha: false });
@@ -246,7 +259,7 @@
     $('status').textContent = 'Ready';
     $('play').disabled = false;
     $('play').focus();
-    announce('showready');
+    setTimeout(() => announce('showready'));  // the controls' part in a task of its own
   }
 
   // The show from startMs on (from the beginning when that is not a moment of it).
@@ -354,5 +367,5 @@
   page.paused = () => page.playing && page.showPaused;
   page.play = play;
 
-  load();
+  setTimeout(load);
 })();
