@@ -1,8 +1,9 @@
 // Lighthouse on the served bundle, in Debian's Chromium: the start screen as
 // a page load (mobile and desktop settings), then, with desktop settings, the
 // show playing for a few seconds with its controls shown (a timespan for the
-// blocking time) and a snapshot of that screen. Prints each step's scores and
-// writes the flow report to $LIGHTHOUSE_REPORT when set.
+// blocking time) and a snapshot of that screen. Prints each step's scores,
+// with LIGHTHOUSE_TASKS=1 the mobile load's longer tasks of the page's main
+// thread, and writes the flow report to $LIGHTHOUSE_REPORT when set.
 //
 // usage: node flow.mjs URL
 import fs from 'node:fs';
@@ -33,6 +34,24 @@ function scores(step) {
   return `${step.name}: ${line.join(', ')}`;
 }
 
+// The page's main-thread tasks over 12.5 ms in a load's trace, as run: the
+// mobile settings simulate a CPU 4x slower from them, which makes each of
+// these a long task, blocking from the simulated first paint on.
+function longTasks(trace) {
+  const events = trace.traceEvents;
+  const start = events.find((e) => e.name === 'navigationStart' && e.args.data?.isLoadingMainFrame &&
+                                   e.args.data.documentLoaderURL?.startsWith('http'));
+  const main = events.find((e) => e.pid === start.pid && e.name === 'thread_name' && e.args.name === 'CrRendererMain');
+  const ran = events.filter((e) => e.pid === main.pid && e.tid === main.tid && e.ph === 'X');
+  const ms = (us) => (us / 1000).toFixed(1);
+  return ran.filter((task) => task.name === 'RunTask' && task.dur > 12500).map((task) => {
+    const inside = ran.filter((e) => e.name !== 'RunTask' && e.ts >= task.ts && e.ts + e.dur <= task.ts + task.dur);
+    const named = (e) => `${e.name}${e.args.data?.url ? ' ' + e.args.data.url.split('/').pop() : ''} ${ms(e.dur)}`;
+    const longest = inside.sort((a, b) => b.dur - a.dur).slice(0, 3).map(named).join(', ');
+    return `  at ${ms(task.ts - start.ts)} ms, ${ms(task.dur)} ms: ${longest || 'nothing traced inside'}`;
+  });
+}
+
 // A fresh browser for each load, so no step finds the files already kept.
 async function startScreen(name, config) {
   const browser = await browse();
@@ -41,6 +60,7 @@ async function startScreen(name, config) {
   await flow.navigate(address, { name });
   const result = await flow.createFlowResult();
   await browser.close();
+  if (process.env.LIGHTHOUSE_TASKS) result.steps[0].tasks = longTasks(flow.createArtifactsJson().gatherSteps[0].artifacts.Trace);
   return result.steps;
 }
 
@@ -74,6 +94,7 @@ const mobile = { extends: 'lighthouse:default', settings: { throttling: { cpuSlo
 const steps = [...await startScreen(`start screen (mobile, CPU ${slowdown}x slower)`, mobile), ...await playing()];
 for (const step of steps) {
   console.log(scores(step));
+  for (const line of step.tasks || []) console.log(line);
   if (!process.env.LIGHTHOUSE_DETAILS) continue;
   for (const category of Object.values(step.lhr.categories)) {
     for (const ref of category.auditRefs) {
