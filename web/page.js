@@ -255,7 +255,9 @@
     page.ready = true;
     page.next = true;
     page.readyMs = performance.now();
-    progress({ from: 1, span: 0 });
+    clearTimeout(bar.timer);
+    bar.timer = 0;
+    progress({ from: 1, span: 0 });  // full in the frame that says Ready
     $('status').textContent = 'Ready';
     $('play').disabled = false;
     $('play').focus();

@@ -23,15 +23,19 @@ const say = (type, data = {}, transfer = []) => postMessage({ type, ...data }, t
 const nowMs = () => performance.timeOrigin + performance.now();
 
 // Fetches every URL at once, reporting the bytes so far against the sizes
-// announced so far.
+// once every response has announced its own (the part done would otherwise
+// fall as more are announced).
 async function fetchAll(urls, onProgress) {
   const got = urls.map(() => 0);
   const sizes = urls.map(() => 0);
-  const report = () => onProgress(got.reduce((a, b) => a + b, 0), sizes.reduce((a, b) => a + b, 0));
+  let announced = 0;
+  const report = () => announced === urls.length &&
+                       onProgress(got.reduce((a, b) => a + b, 0), sizes.reduce((a, b) => a + b, 0));
   return Promise.all(urls.map(async (url, i) => {
     const response = await fetch(worker.url(url));
     if (!response.ok) throw new Error(`${url}: ${response.status} ${response.statusText}`);
     sizes[i] = Number(response.headers.get('Content-Length')) || 0;
+    ++announced;
     const chunks = [];
     const reader = response.body.getReader();
     for (;;) {
