@@ -278,6 +278,22 @@ test('on a phone: turn prompt, tap for the controls, double-tap jumps, the seek 
   await page.close();
 });
 
+test('on a phone held sideways the start screen fits, its loading bar whole', async () => {
+  const { page, errors } = await open('', {
+    viewport: { width: 844, height: 390, deviceScaleFactor: 3, isMobile: true, hasTouch: true },
+  });
+  const parts = await page.$$eval('#start > *:not([hidden])', (all) => all.map((e) => {
+    const r = e.getBoundingClientRect();
+    return { id: e.id || e.tagName, top: r.top, bottom: r.bottom, height: r.height };
+  }));
+  for (const part of parts) {
+    assert.ok(part.top >= 0 && part.bottom <= 390, `${part.id} in view: ${part.top} to ${part.bottom}`);
+  }
+  assert.ok(parts.find((p) => p.id === 'bar').height >= 8, 'the loading bar keeps its height');
+  assert.deepEqual(errors, []);
+  await page.close();
+});
+
 test('after a first visit the show plays offline, from the service worker', async () => {
   const context = await browser.createBrowserContext();
   const first = await open('', { context });
