@@ -16,11 +16,15 @@ const address = process.argv[2];
 const args = ['--headless=new', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
               '--disable-background-networking', '--disable-component-update', '--disable-sync'];
 
+// Each browser's profile folder goes when the script ends, however it ends.
+const profiles = [];
+process.on('exit', () => profiles.forEach((dir) => fs.rmSync(dir, { recursive: true, force: true })));
+
 async function browse() {
+  profiles.push(fs.mkdtempSync(path.join(os.tmpdir(), 'jubra-lighthouse-')));
   return puppeteer.launch({
     executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-    userDataDir: fs.mkdtempSync(path.join(os.tmpdir(), 'jubra-lighthouse-')),
-    args, defaultViewport: null,
+    userDataDir: profiles.at(-1), args, defaultViewport: null,
   });
 }
 
