@@ -172,16 +172,17 @@ void rows_by_gather(uint32_t* out, size_t stride, const WallBlock& b, int first,
 }
 
 // How far each lane's picture row lies above the table row base, whole
-// numbers as floats; true when every lane lies within the table's reach.
+// numbers as floats; true when every lane lies within the table's reach
+// (one test for the whole row, not a branch for each vector).
 HWY_INLINE bool rows_above(const RealVector (&texture_row)[kVectors], int base,
                            RealVector (&above)[kVectors]) {
   const Reals reals;
-  bool within = true;
+  auto beyond = hn::FirstN(reals, 0);
   for (size_t v = 0; v < kVectors; ++v) {
     above[v] = hn::Sub(texture_row[v], hn::Set(reals, float(base)));
-    within = within && hn::AllFalse(reals, hn::Gt(above[v], hn::Set(reals, float(kReach))));
+    beyond = hn::Or(beyond, hn::Gt(above[v], hn::Set(reals, float(kReach))));
   }
-  return within;
+  return hn::AllFalse(reals, beyond);
 }
 
 // Each lane's word from the table rows from .. from + kReach, picked by how
@@ -200,23 +201,47 @@ HWY_INLINE void store_table_words(uint32_t* out, const int32_t* from,
   }
 }
 
+// With 4 lanes or fewer a row whose picture rows are all those of the row
+// above copies that row: picking from the table costs these targets several
+// vectors a row, and the test's branch, though often guessed wrong, costs
+// less (sse4 at t 320-340 of the show, where near walls show each picture
+// row on many screen rows). Wider targets pick every row.
+constexpr bool kRepeatRows = kLanes <= 4;
+
+HWY_INLINE bool repeats(const RealVector (&texture_row)[kVectors],
+                        const RealVector (&above_row)[kVectors]) {
+  const Reals reals;
+  auto differ = hn::Ne(texture_row[0], above_row[0]);
+  for (size_t v = 1; v < kVectors; ++v)
+    differ = hn::Or(differ, hn::Ne(texture_row[v], above_row[v]));
+  return hn::AllFalse(reals, differ);
+}
+
 // Picture rows only grow down a wall, so the block's lie between the first
 // row's lowest and the last row's highest. A near wall shows each picture
 // row on several screen rows. Each row picks its words from the few table
 // rows from base on, base being a row's lowest lane, which stays at or below
 // every lane further down; it moves up only when some lane has gone beyond
-// the table's reach. Every row is picked alike, without a test of whether it
-// repeats the row above, which the lanes' rows changing at different screen
-// rows made a branch that was mostly guessed wrong. Rows whose columns lie
-// further apart than the reach are read from the picture.
+// the table's reach. With more than 4 lanes every row is picked alike,
+// without a test of whether it repeats the row above, which the lanes' rows
+// changing at different screen rows made a branch that was mostly guessed
+// wrong (kRepeatRows). Rows whose columns lie further apart than the reach
+// are read from the picture.
 void rows_by_table(uint32_t* out, size_t stride, const WallBlock& b, int first, int end,
                    int lowest, int rows) {
   alignas(64) int32_t table[(kTableRows + kReach) * kBlockColumns];
   fill_table(b, lowest, rows, table);
   int base = lowest;
+  RealVector above_row[kVectors];
+  for (size_t v = 0; v < kVectors; ++v) above_row[v] = hn::Zero(Reals());
   for (int row = first; row < end; ++row) {
     RealVector texture_row[kVectors], above[kVectors];
     for (size_t v = 0; v < kVectors; ++v) texture_row[v] = texture_rows(b, v, row);
+    if (kRepeatRows && row > first && repeats(texture_row, above_row)) {
+      std::memcpy(out + row * stride, out + (row - 1) * stride, kBlockColumns * sizeof *out);
+      continue;
+    }
+    std::copy(texture_row, texture_row + kVectors, above_row);
     bool within = rows_above(texture_row, base, above);
     if (!within) {
       base = extreme_lane<true>(texture_row);
