@@ -170,19 +170,33 @@ const music = {
   },
 };
 
-// Each picture onto the canvas. Here, where the page handed its canvas over:
-// ImageData takes only memory of its own, so a picture in shared memory (the
-// threads' build) is copied out first. Elsewhere each picture is copied into
-// one of two buffers handed to the page whole and back; with none back yet
-// the picture waits for one, and a later picture takes its place (the show's
-// own memory, which holds the latest).
-const picture = { context: null, unshared: null, spare: [], owed: null, width: 0, height: 0 };
+// Each picture onto the canvas. Where the page handed its canvas over, the
+// threads' build hands it on to a worker of its own (present-worker.js),
+// which copies each picture out of the shared memory (ImageData takes only
+// memory of its own) and puts it on the canvas while the next frame is
+// drawn: 1.5-2 ms a frame out of the show's step; the next blend waits for
+// the copy (pictureTaken). The one-thread build puts each picture on the
+// canvas here, straight from its memory. Elsewhere each picture is copied
+// into one of two buffers handed to the page whole and back; with none back
+// yet the picture waits for one, and a later picture takes its place (the
+// show's own memory, which holds the latest).
+const picture = { context: null, presenter: null, copying: null, spare: [], owed: null, width: 0, height: 0 };
+const kCopyWaitMs = 100;  // a presenter that never answers costs a torn picture, not a stalled show
 
-function usePictures(canvas, width, height) {
+function usePictures(canvas, width, height, memory) {
   picture.width = width;
   picture.height = height;
-  if (canvas) picture.context = canvas.getContext('2d', { alpha: false });
-  else picture.spare.push(new ArrayBuffer(width * height * 4), new ArrayBuffer(width * height * 4));
+  if (canvas && memory instanceof SharedArrayBuffer) {
+    picture.copying = new Int32Array(new SharedArrayBuffer(4));
+    picture.presenter = new Worker(worker.url('present-worker.js'));
+    picture.presenter.onmessage = ({ data }) => postMessage(data, [data.pixels.buffer]);
+    picture.presenter.postMessage({ type: 'use', canvas, width, height }, [canvas]);
+    picture.presenter.postMessage({ type: 'memory', buffer: memory, copying: picture.copying });
+  } else if (canvas) {
+    picture.context = canvas.getContext('2d', { alpha: false });
+  } else {
+    picture.spare.push(new ArrayBuffer(width * height * 4), new ArrayBuffer(width * height * 4));
+  }
 }
 
 function sendPicture() {
@@ -196,23 +210,27 @@ function sendPicture() {
 }
 
 function showPicture(bytes, width, height) {
+  if (picture.presenter) {
+    Atomics.store(picture.copying, 0, 1);
+    return picture.presenter.postMessage({ type: 'picture', at: bytes.byteOffset });
+  }
   if (!picture.context) {
     picture.owed = { bytes, width, height };
     return sendPicture();
   }
-  const size = width * height * 4;
-  let pixels = new Uint8ClampedArray(bytes.buffer, bytes.byteOffset, size);
-  if (!(bytes.buffer instanceof ArrayBuffer)) {
-    if (!picture.unshared || picture.unshared.length !== size) picture.unshared = new Uint8ClampedArray(size);
-    picture.unshared.set(pixels);
-    pixels = picture.unshared;
-  }
+  const pixels = new Uint8ClampedArray(bytes.buffer, bytes.byteOffset, width * height * 4);
   picture.context.putImageData(new ImageData(pixels, width, height), 0, 0);
+}
+
+// Called by the show before it blends a picture over the last one.
+function pictureTaken() {
+  if (picture.copying) Atomics.wait(picture.copying, 0, 1, kCopyWaitMs);
 }
 
 // The canvas's pixels once the last picture is drawn, for tests; null where
 // the page draws the canvas (once every picture has gone to it).
 async function canvasPixels() {
+  if (picture.presenter) return picture.presenter.postMessage({ type: 'pixels' });
   if (!picture.context) {
     while (picture.owed) await new Promise((done) => setTimeout(done, 10));
     return say('pixels', { pixels: null });
@@ -225,7 +243,7 @@ async function canvasPixels() {
 // about 23 MB of fresh memory, which is slow the first time (15-20 ms for a
 // picture's 5.76 MB here): the frame, the picture it is blended into (the
 // show allocates them in the block given back here), the buffers a picture
-// is copied into and the canvas. The start screen does all that first, a
+// is copied into and the canvas (the presenter touches its own). The start screen does all that first, a
 // piece a task, so that Play and the first frames run no long task and the
 // worker stays free to answer.
 const warm = { block: 0, tasks: [], touched: false };
@@ -240,8 +258,7 @@ function warmUp() {
     warm.tasks.push(() => warm.block && show.HEAPU8.fill(0, warm.block + at, warm.block + Math.min(at + sliceBytes, blockBytes)));
   warm.tasks.push(coolDown);
   if (!warm.touched) {
-    if (picture.context && crossOriginIsolated) picture.unshared = new Uint8ClampedArray(pictureBytes);
-    for (const buffer of picture.unshared ? [picture.unshared.buffer] : picture.spare)
+    for (const buffer of picture.spare)
       for (let at = 0; at < pictureBytes; at += sliceBytes) warm.tasks.push(() => new Uint8Array(buffer).fill(0, at, at + sliceBytes));
     const rows = Math.ceil(sliceBytes / (picture.width * 4));
     for (let y = 0; picture.context && y < picture.height; y += rows)
@@ -355,7 +372,6 @@ function giveFiles(images, bytes) {
 async function load({ build, files, base, canvas, width, height, capture: capturing }) {
   worker.url = (path) => new URL((files && files[path]) || path, base).href;
   worker.capture = capturing;
-  usePictures(canvas, width, height);
   const fetched = fetchAll([build + '.wasm'], progress(0, 0.2));  // beside the script, which blocks this worker
   importScripts(worker.url(build + '.js'));
   const [wasm] = await fetched;
@@ -368,11 +384,13 @@ async function load({ build, files, base, canvas, width, height, capture: captur
     hasAudio: () => music.live,
     music,
     showPicture,
+    pictureTaken,
     toggleFullscreen: () => say('fullscreen'),
     frameDone: (t, stepMs, showMs) => worker.frames.push([t, stepMs, showMs, music.apartMs(showMs)]),
     showEnded: ended,
   });
   worker.show = show;
+  usePictures(canvas, width, height, show.HEAPU8.buffer);
   const images = [];
   for (let i = 0; i < show._web_image_count(); ++i) images.push(show.UTF8ToString(show._web_image_name(i)));
   const scenes = [];

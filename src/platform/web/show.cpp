@@ -24,6 +24,9 @@
 namespace {
 
 EM_JS(void, page_show_ended, (), { Module.showEnded(); });
+// The picture is blended over in place: the canvas's worker must have copied
+// the last one out first.
+EM_JS(void, page_picture_taken, (), { Module.pictureTaken(); });
 EM_JS(void, page_frame_done, (float t, double step_ms, double frame_ms),
       { Module.frameDone(t, step_ms, frame_ms); });
 
@@ -62,6 +65,7 @@ bool step_shown() {
   pacing.moved = false;
   uint32_t due = clock_ticks();
   double started = emscripten_get_now();
+  page_picture_taken();
   bool going = show_step();
   bool moved_now = pacing.moved;
   pacing.moved = false;
@@ -126,6 +130,7 @@ bool capture_frame() {
   double spent = emscripten_get_now() - before;
   c.now = clock_ticks();
   if (c.picture) {
+    page_picture_taken();
     present_blend(c.picture, frame_pixels, int(kFramePixelCount));
     platform_present(c.picture);
   }
