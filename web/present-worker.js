@@ -2,10 +2,17 @@
 // show's worker (show-worker.js): each picture copied out of the show's
 // shared memory (ImageData takes only memory of its own) and put on the
 // canvas here, beside the drawing of the next frame rather than within it.
-// A word of shared memory tells the show's worker when the copy is done, as
-// its next frame's blend writes over the picture.
+// Two words of shared memory pass the pictures: the state, and where the
+// picture lies in the show's memory. The show posts a picture (kPosted) and
+// a message; the copy begins (kCopying) only if the show has not taken the
+// picture back meanwhile, as it does when it would blend over a picture not
+// yet copied: the next picture then takes its place, as on a screen that
+// missed a frame. Once the copy is done (kIdle) the show may blend again.
 'use strict';
-const canvas = { context: null, pixels: null, image: null, heap: null, copying: null };
+const kIdle = 0;
+const kPosted = 1;
+const kCopying = 2;
+const canvas = { context: null, pixels: null, image: null, heap: null, words: null };
 
 // The fresh memory and canvas touched once, before Play: the first touch of
 // 5.76 MB is slow.
@@ -17,15 +24,20 @@ function use({ canvas: offscreen, width, height }) {
   canvas.context.fillRect(0, 0, width, height);
 }
 
-function memory({ buffer, copying }) {
+function memory({ buffer, words }) {
   canvas.heap = new Uint8Array(buffer);
-  canvas.copying = copying;
+  canvas.words = words;
 }
 
-function picture({ at }) {
+// A message for each picture posted; one taken back, or copied with a
+// later message, is not copied again.
+function picture() {
+  const words = canvas.words;
+  if (Atomics.compareExchange(words, 0, kPosted, kCopying) !== kPosted) return;
+  const at = Atomics.load(words, 1);
   canvas.pixels.set(canvas.heap.subarray(at, at + canvas.pixels.length));
-  Atomics.store(canvas.copying, 0, 0);
-  Atomics.notify(canvas.copying, 0);
+  Atomics.store(words, 0, kIdle);
+  Atomics.notify(words, 0);
   canvas.context.putImageData(canvas.image, 0, 0);
 }
 

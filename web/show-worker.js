@@ -174,24 +174,27 @@ const music = {
 // threads' build hands it on to a worker of its own (present-worker.js),
 // which copies each picture out of the shared memory (ImageData takes only
 // memory of its own) and puts it on the canvas while the next frame is
-// drawn: 1.5-2 ms a frame out of the show's step; the next blend waits for
-// the copy (pictureTaken). The one-thread build puts each picture on the
-// canvas here, straight from its memory. Elsewhere each picture is copied
-// into one of two buffers handed to the page whole and back; with none back
-// yet the picture waits for one, and a later picture takes its place (the
-// show's own memory, which holds the latest).
-const picture = { context: null, presenter: null, copying: null, spare: [], owed: null, width: 0, height: 0 };
-const kCopyWaitMs = 100;  // a presenter that never answers costs a torn picture, not a stalled show
+// drawn: 1.5-2 ms a frame out of the show's step. The one-thread build puts
+// each picture on the canvas here, straight from its memory. Elsewhere each
+// picture is copied into one of two buffers handed to the page whole and
+// back; with none back yet the picture waits for one, and a later picture
+// takes its place (the show's own memory, which holds the latest).
+const picture = { context: null, presenter: null, words: null, spare: [], owed: null, width: 0, height: 0 };
+// The words' states, as present-worker.js reads them.
+const kIdle = 0;
+const kPosted = 1;
+const kCopying = 2;
+const kCopyWaitMs = 100;  // a presenter that never finishes costs a torn picture, not a stalled show
 
 function usePictures(canvas, width, height, memory) {
   picture.width = width;
   picture.height = height;
   if (canvas && memory instanceof SharedArrayBuffer) {
-    picture.copying = new Int32Array(new SharedArrayBuffer(4));
+    picture.words = new Int32Array(new SharedArrayBuffer(8));
     picture.presenter = new Worker(worker.url('present-worker.js'));
     picture.presenter.onmessage = ({ data }) => postMessage(data, [data.pixels.buffer]);
     picture.presenter.postMessage({ type: 'use', canvas, width, height }, [canvas]);
-    picture.presenter.postMessage({ type: 'memory', buffer: memory, copying: picture.copying });
+    picture.presenter.postMessage({ type: 'memory', buffer: memory, words: picture.words });
   } else if (canvas) {
     picture.context = canvas.getContext('2d', { alpha: false });
   } else {
@@ -211,8 +214,9 @@ function sendPicture() {
 
 function showPicture(bytes, width, height) {
   if (picture.presenter) {
-    Atomics.store(picture.copying, 0, 1);
-    return picture.presenter.postMessage({ type: 'picture', at: bytes.byteOffset });
+    Atomics.store(picture.words, 1, bytes.byteOffset);
+    Atomics.store(picture.words, 0, kPosted);
+    return picture.presenter.postMessage({ type: 'picture' });
   }
   if (!picture.context) {
     picture.owed = { bytes, width, height };
@@ -222,9 +226,11 @@ function showPicture(bytes, width, height) {
   picture.context.putImageData(new ImageData(pixels, width, height), 0, 0);
 }
 
-// Called by the show before it blends a picture over the last one.
+// Called by the show before it blends a picture over the last one: a
+// picture whose copy has not begun is taken back, one being copied waited for.
 function pictureTaken() {
-  if (picture.copying) Atomics.wait(picture.copying, 0, 1, kCopyWaitMs);
+  if (picture.words && Atomics.compareExchange(picture.words, 0, kPosted, kIdle) === kCopying)
+    Atomics.wait(picture.words, 0, kCopying, kCopyWaitMs);
 }
 
 // The canvas's pixels once the last picture is drawn, for tests; null where
