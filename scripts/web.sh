@@ -8,6 +8,7 @@
 # Usage: web.sh [--build-only | --bundle DIR]
 #   --build-only  build build-web/ and stop
 #   --bundle DIR  build, write the bundle into DIR and stop
+# WEB_PROFILING=1 keeps the WebAssembly's function names, for profiles.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -22,7 +23,8 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build --target pictures music
 # Debian's emscripten finds its JavaScript tools through NODE_PATH.
 export NODE_PATH=/usr/share/nodejs
-emcmake cmake -S . -B build-web -G Ninja -DCMAKE_BUILD_TYPE=Release -DDEMO_ASSETS_DIR="$root/build" >/dev/null
+emcmake cmake -S . -B build-web -G Ninja -DCMAKE_BUILD_TYPE=Release -DDEMO_ASSETS_DIR="$root/build" \
+  -DDEMO_WEB_PROFILING="${WEB_PROFILING:-0}" >/dev/null
 cmake --build build-web
 [ "${1:-}" = "--build-only" ] && exit 0
 cmake --build build --target demo-capture

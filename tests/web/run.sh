@@ -6,7 +6,8 @@
 # and player_test.mjs in Debian's Chromium through puppeteer-core. Screenshots go to $WEB_SCREENSHOTS when it is set.
 # With --frame-times it prints the frame-time table measured inside
 # Chromium instead of testing; with --live, live play's measurements
-# (live_play.mjs).
+# (live_play.mjs); with --profile, where the live step's time goes
+# (step_profile.mjs; WEB_PROFILING=1 names the WebAssembly's functions).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
@@ -30,6 +31,10 @@ if [ "${1:-}" = "--frame-times" ]; then
 fi
 if [ "${1:-}" = "--live" ]; then
   node live_play.mjs
+  exit 0
+fi
+if [ "${1:-}" = "--profile" ]; then
+  node step_profile.mjs
   exit 0
 fi
 wait $native60
