@@ -7,7 +7,8 @@
 // a message; the copy begins (kCopying) only if the show has not taken the
 // picture back meanwhile, as it does when it would blend over a picture not
 // yet copied: the next picture then takes its place, as on a screen that
-// missed a frame. Once the copy is done (kIdle) the show may blend again.
+// missed a frame. Once the copy is done (kIdle) the show may blend again,
+// or free the picture; each change of state is told to a show waiting on it.
 'use strict';
 const kIdle = 0;
 const kPosted = 1;
@@ -34,6 +35,7 @@ function memory({ buffer, words }) {
 function picture() {
   const words = canvas.words;
   if (Atomics.compareExchange(words, 0, kPosted, kCopying) !== kPosted) return;
+  Atomics.notify(words, 0);
   const at = Atomics.load(words, 1);
   canvas.pixels.set(canvas.heap.subarray(at, at + canvas.pixels.length));
   Atomics.store(words, 0, kIdle);

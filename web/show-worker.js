@@ -233,6 +233,12 @@ function pictureTaken() {
     Atomics.wait(picture.words, 0, kCopying, kCopyWaitMs);
 }
 
+// Called by the show before it frees its pictures: the last one is copied first.
+function pictureKept() {
+  for (let state; picture.words && (state = Atomics.load(picture.words, 0)) !== kIdle;)
+    if (Atomics.wait(picture.words, 0, state, kCopyWaitMs) === 'timed-out') return;
+}
+
 // The canvas's pixels once the last picture is drawn, for tests; null where
 // the page draws the canvas (once every picture has gone to it).
 async function canvasPixels() {
@@ -391,6 +397,7 @@ async function load({ build, files, base, canvas, width, height, capture: captur
     music,
     showPicture,
     pictureTaken,
+    pictureKept,
     toggleFullscreen: () => say('fullscreen'),
     frameDone: (t, stepMs, showMs) => worker.frames.push([t, stepMs, showMs, music.apartMs(showMs)]),
     showEnded: ended,

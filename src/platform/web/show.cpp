@@ -25,8 +25,10 @@ namespace {
 
 EM_JS(void, page_show_ended, (), { Module.showEnded(); });
 // The picture is blended over in place: the canvas's worker must have copied
-// the last one out first.
+// the last one out first, or not begun (it then takes the next one instead).
 EM_JS(void, page_picture_taken, (), { Module.pictureTaken(); });
+// Before the pictures are freed: the last one is on its way to the canvas.
+EM_JS(void, page_picture_kept, (), { Module.pictureKept(); });
 EM_JS(void, page_frame_done, (float t, double step_ms, double frame_ms),
       { Module.frameDone(t, step_ms, frame_ms); });
 
@@ -77,6 +79,7 @@ bool step_shown() {
   }
   if (going) return true;
   pacing.running = false;
+  page_picture_kept();
   show_stop();
   page_show_ended();
   return false;
@@ -113,6 +116,7 @@ Capture capture;
 
 void end_capture() {
   std::fflush(stdout);
+  page_picture_kept();
   free_images();
   std::free(frame_pixels);
   frame_pixels = nullptr;
