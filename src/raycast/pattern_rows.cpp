@@ -97,12 +97,19 @@ constexpr int kSineTerms = 4;
 constexpr float kSinePolynomial[kSineTerms] = {3276788.8567852206f, -546072.8741917612f,
                                                27217.94919997749f, -601.6813223768246f};
 
-// 50 |sin(u)| in units of 2^-16, truncated.
+// The sum is below 2^22 units: truncated in place and added to 2^23, it is
+// a float whose low 23 bits are the truncated sum, the very integer a
+// conversion gives, without the conversion's fix-up of overflowing lanes
+// (n likewise: truncated in place, it is the float of the truncated integer,
+// -0 aside, which u less n pi takes as 0).
+constexpr float kIntegerShift = 0x1p23f;
+constexpr int32_t kIntegerShiftBits = 0x4B000000;
+
+// 50 |sin(u)| in units of 2^-16, truncated, plus kIntegerShiftBits.
 HWY_INLINE IntVector sine_units(RealVector u) {
   const Reals reals;
   const Ints ints;
-  auto n = hn::ConvertTo(reals, hn::ConvertTo(ints, hn::Sub(hn::Mul(u, hn::Set(reals, kInversePi)),
-                                                            hn::Set(reals, 0.5f))));
+  auto n = hn::Trunc(hn::Sub(hn::Mul(u, hn::Set(reals, kInversePi)), hn::Set(reals, 0.5f)));
   auto r = hn::Sub(u, hn::Mul(n, hn::Set(reals, kPiHigh)));
   r = hn::Sub(r, hn::Mul(n, hn::Set(reals, kPiMiddle)));
   r = hn::Abs(hn::Sub(r, hn::Mul(n, hn::Set(reals, kPiLow))));
@@ -110,7 +117,8 @@ HWY_INLINE IntVector sine_units(RealVector u) {
   auto sum = hn::Set(reals, kSinePolynomial[kSineTerms - 1]);
   for (int k = kSineTerms - 2; k >= 0; --k)
     sum = hn::Add(hn::Mul(sum, t), hn::Set(reals, kSinePolynomial[k]));
-  return hn::ConvertTo(ints, hn::Mul(sum, r));
+  return hn::BitCast(ints,
+                     hn::Add(hn::Trunc(hn::Mul(sum, r)), hn::Set(reals, kIntegerShift)));
 }
 
 // The undecided lanes' magnitudes from the exact path.
@@ -164,81 +172,59 @@ HWY_INLINE void store_cells(RealVector u, uint64_t* cell) {
 }
 #endif
 
-// 50 sin(u) truncated, for the rows' lanes, or kSineUndecided. (The cells
-// of all the rows are read before any is loaded back as a vector: loaded
-// right after its own lanes were stored, a vector waited on the stores.)
-// Without doubles (WebAssembly) each lane goes through sine_cell_of.
-template <int kRows>
-HWY_INLINE void cell_waves(const RealVector (&u)[kRows][kVectors],
-                           IntVector (&waves)[kRows][kVectors]) {
-  const Ints ints;
-  constexpr int kCount = kRows * kBlockColumns;
-  alignas(64) int32_t wave[kCount];
-#if HWY_HAVE_FLOAT64
-  alignas(64) uint64_t cell[kCount];
-  for (int k = 0; k < kRows; ++k)
-    for (size_t v = 0; v < kVectors; ++v)
-      store_cells(u[k][v], cell + k * kBlockColumns + v * kLanes);
-  for (int l = 0; l < kCount; ++l) wave[l] = pattern_tables.sine_cell[cell[l]];
-#else
+// A row's arguments u = 1 - (5 i) / d, kVectors vectors.
+HWY_INLINE void sine_arguments(const BlockLanes& b, const PatternFrame& frame, int j,
+                               RealVector (&u)[kVectors]) {
   const Reals reals;
-  alignas(64) float at[kCount];
-  for (int k = 0; k < kRows; ++k)
-    for (size_t v = 0; v < kVectors; ++v)
-      hn::Store(u[k][v], reals, at + k * kBlockColumns + v * kLanes);
-  for (int l = 0; l < kCount; ++l) wave[l] = sine_cell_of(at[l]);
-#endif
-  for (int k = 0; k < kRows; ++k)
-    for (size_t v = 0; v < kVectors; ++v)
-      waves[k][v] = hn::Load(ints, wave + k * kBlockColumns + v * kLanes);
+  for (size_t v = 0; v < kVectors; ++v)
+    u[v] = hn::Sub(hn::Set(reals, 1.0f), hn::Div(hn::Load(reals, b.stretch + v * kLanes),
+                                                 hn::Set(reals, frame.sine_depth[j])));
 }
 
-// Rows row .. row + kRows - 1, all kVectors vectors of each together, so
-// that the processor works on several chains of dependent steps at once.
+// One vector of row j's pixels from its lanes' magnitudes, the undecided
+// lanes' asked of the exact path.
+template <bool kRagged>
+HWY_INLINE void write_sine_pixels(uint32_t* row_out, const BlockLanes& b, size_t v, int j,
+                                  uint32_t key, RealVector u, IntVector magnitude,
+                                  IntMask undecided) {
+  const Ints ints;
+  const Words words;
+  if (!hn::AllFalse(ints, undecided)) magnitude = exact_magnitudes(u, magnitude, undecided);
+  auto column = hn::Load(ints, b.column + v * kLanes);
+  auto pixels =
+      hn::Xor(hn::Add(hn::BitCast(words, magnitude),
+                      hn::BitCast(words, hn::ShiftLeft<2>(hn::And(hn::Set(ints, j), column)))),
+              hn::Set(words, key));
+  uint32_t* at = row_out + v * kLanes;
+  if (kRagged)
+    pixels = hn::IfThenElse(hn::RebindMask(words, inside_span(b, v, j)), pixels,
+                            hn::LoadU(words, at));
+  hn::StoreU(pixels, words, at);
+}
+
+// Rows row .. row + kRows - 1 by the polynomial, all kVectors vectors of
+// each together, so that the processor works on several chains of
+// dependent steps at once.
 template <bool kRagged, int kRows>
 HWY_INLINE void sine_row_group(uint32_t* out, size_t stride, const BlockLanes& b,
                                const PatternFrame& frame, const uint32_t* keys, int row) {
-  const Reals reals;
   const Ints ints;
-  const Words words;
   RealVector u[kRows][kVectors];
-  IntVector found[kRows][kVectors];  // the sums in units of 2^-16, or the cells
+  // the sums in units of 2^-16 with the shift's bits (whose low 16 are clear)
+  IntVector units[kRows][kVectors];
+  for (int k = 0; k < kRows; ++k) sine_arguments(b, frame, row + k, u[k]);
   for (int k = 0; k < kRows; ++k)
-    for (size_t v = 0; v < kVectors; ++v)
-      u[k][v] = hn::Sub(hn::Set(reals, 1.0f), hn::Div(hn::Load(reals, b.stretch + v * kLanes),
-                                                      hn::Set(reals, frame.sine_depth[row + k])));
-  if (kSineByCells)
-    cell_waves(u, found);
-  else
-    for (int k = 0; k < kRows; ++k)
-      for (size_t v = 0; v < kVectors; ++v) found[k][v] = sine_units(u[k][v]);
+    for (size_t v = 0; v < kVectors; ++v) units[k][v] = sine_units(u[k][v]);
   const auto fraction = hn::Set(ints, ((1 << kFractionBits) - 1) & ~(2 * kFractionMargin - 1));
   for (int k = 0; k < kRows; ++k) {
     int j = row + k;
-    uint32_t* row_out = out + j * stride;
     for (size_t v = 0; v < kVectors; ++v) {
-      IntVector magnitude;
-      IntMask undecided;
-      if (kSineByCells) {
-        magnitude = hn::Abs(found[k][v]);
-        undecided = hn::Eq(found[k][v], hn::Set(ints, kSineUndecided));
-      } else {
-        magnitude = hn::ShiftRight<kFractionBits>(found[k][v]);
-        undecided = hn::Eq(hn::And(hn::Add(found[k][v], hn::Set(ints, kFractionMargin)), fraction),
-                           hn::Zero(ints));
-      }
-      if (!hn::AllFalse(ints, undecided))
-        magnitude = exact_magnitudes(u[k][v], magnitude, undecided);
-      auto column = hn::Load(ints, b.column + v * kLanes);
-      auto pixels =
-          hn::Xor(hn::Add(hn::BitCast(words, magnitude),
-                          hn::BitCast(words, hn::ShiftLeft<2>(hn::And(hn::Set(ints, j), column)))),
-                  hn::Set(words, keys[j]));
-      uint32_t* at = row_out + v * kLanes;
-      if (kRagged)
-        pixels = hn::IfThenElse(hn::RebindMask(words, inside_span(b, v, j)), pixels,
-                                hn::LoadU(words, at));
-      hn::StoreU(pixels, words, at);
+      auto magnitude = hn::Sub(hn::ShiftRight<kFractionBits>(units[k][v]),
+                               hn::Set(ints, kIntegerShiftBits >> kFractionBits));
+      auto undecided = hn::Eq(
+          hn::And(hn::Add(units[k][v], hn::Set(ints, kFractionMargin)), fraction), hn::Zero(ints));
+      write_sine_pixels<kRagged>(out + j * stride, b, v, j, keys[j], u[k][v], magnitude,
+                                 undecided);
     }
   }
 }
@@ -246,12 +232,66 @@ HWY_INLINE void sine_row_group(uint32_t* out, size_t stride, const BlockLanes& b
 constexpr int kRowsTogether = kVectors >= 4 ? 1 : int(4 / kVectors);
 
 template <bool kRagged>
-void sine_rows(uint32_t* out, size_t stride, const BlockLanes& b, const PatternFrame& frame,
-               const uint32_t* keys, int first, int end) {
+void sine_rows_by_polynomial(uint32_t* out, size_t stride, const BlockLanes& b,
+                             const PatternFrame& frame, const uint32_t* keys, int first,
+                             int end) {
   int row = first;
   for (; row + kRowsTogether <= end; row += kRowsTogether)
     sine_row_group<kRagged, kRowsTogether>(out, stride, b, frame, keys, row);
   for (; row < end; ++row) sine_row_group<kRagged, 1>(out, stride, b, frame, keys, row);
+}
+
+// A row's arguments and each lane's cell: 50 sin(u) truncated, or
+// kSineUndecided. Without doubles (WebAssembly) each lane goes through
+// sine_cell_of.
+struct CellRow {
+  alignas(64) float u[kBlockColumns];
+  alignas(64) int32_t wave[kBlockColumns];
+};
+
+HWY_INLINE void cell_row(const BlockLanes& b, const PatternFrame& frame, int j, CellRow& row) {
+  const Reals reals;
+  RealVector u[kVectors];
+  sine_arguments(b, frame, j, u);
+  for (size_t v = 0; v < kVectors; ++v) hn::Store(u[v], reals, row.u + v * kLanes);
+#if HWY_HAVE_FLOAT64
+  alignas(64) uint64_t cell[kBlockColumns];
+  for (size_t v = 0; v < kVectors; ++v) store_cells(u[v], cell + v * kLanes);
+  for (int c = 0; c < kBlockColumns; ++c) row.wave[c] = pattern_tables.sine_cell[cell[c]];
+#else
+  for (int c = 0; c < kBlockColumns; ++c) row.wave[c] = sine_cell_of(row.u[c]);
+#endif
+}
+
+// The next row's cells are read before this row's are loaded back as
+// vectors: loaded right after their lanes were stored one by one, the
+// vectors waited on the stores (a fifth of the rows' time with SSE4).
+template <bool kRagged>
+void sine_rows_by_cells(uint32_t* out, size_t stride, const BlockLanes& b,
+                        const PatternFrame& frame, const uint32_t* keys, int first, int end) {
+  const Reals reals;
+  const Ints ints;
+  CellRow rows[2];
+  if (first < end) cell_row(b, frame, first, rows[first & 1]);
+  for (int j = first; j < end; ++j) {
+    if (j + 1 < end) cell_row(b, frame, j + 1, rows[(j + 1) & 1]);
+    const CellRow& row = rows[j & 1];
+    for (size_t v = 0; v < kVectors; ++v) {
+      auto wave = hn::Load(ints, row.wave + v * kLanes);
+      write_sine_pixels<kRagged>(out + j * stride, b, v, j, keys[j],
+                                 hn::Load(reals, row.u + v * kLanes), hn::Abs(wave),
+                                 hn::Eq(wave, hn::Set(ints, kSineUndecided)));
+    }
+  }
+}
+
+template <bool kRagged>
+void sine_rows(uint32_t* out, size_t stride, const BlockLanes& b, const PatternFrame& frame,
+               const uint32_t* keys, int first, int end) {
+  if (kSineByCells)
+    sine_rows_by_cells<kRagged>(out, stride, b, frame, keys, first, end);
+  else
+    sine_rows_by_polynomial<kRagged>(out, stride, b, frame, keys, first, end);
 }
 
 void SineRows(uint32_t* out, size_t stride, const BlockSpans& spans, const PatternFrame& frame,
