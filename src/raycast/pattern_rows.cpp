@@ -28,7 +28,6 @@ struct BlockLanes {
   alignas(64) int32_t column[kBlockColumns];
   alignas(64) int32_t first[kBlockColumns];
   alignas(64) int32_t end[kBlockColumns];
-  alignas(64) float real_column[kBlockColumns];
   alignas(64) float stretch[kBlockColumns];  // 5 i
 };
 
@@ -38,7 +37,6 @@ BlockLanes block_lanes(const BlockSpans& spans) {
     b.column[c] = spans.first_column + c;
     b.first[c] = spans.first[c];
     b.end[c] = spans.end[c];
-    b.real_column[c] = float(spans.first_column + c);
     b.stretch[c] = float(5 * (spans.first_column + c));
   }
   return b;
@@ -265,7 +263,7 @@ HWY_INLINE void cell_row(const BlockLanes& b, const PatternFrame& frame, int j, 
 
 // The next row's cells are read before this row's are loaded back as
 // vectors: loaded right after their lanes were stored one by one, the
-// vectors waited on the stores (a fifth of the rows' time with SSE4).
+// vectors would wait on the stores.
 template <bool kRagged>
 void sine_rows_by_cells(uint32_t* out, size_t stride, const BlockLanes& b,
                         const PatternFrame& frame, const uint32_t* keys, int first, int end) {
@@ -303,39 +301,39 @@ void SineRows(uint32_t* out, size_t stride, const BlockSpans& spans, const Patte
   sine_rows<true>(out, stride, b, frame, keys, rows.tail_first, rows.tail_end);
 }
 
-// The ripple and banded floors go along the rows only where a vector holds
-// 8 lanes or more, which measured faster than down the columns (with AVX2
-// 0.9, 0.75 and 0.8 of the time of the ripple, quarter ripple and banded
-// floors in patterns_bench); on 4 lanes, gathering each lane's table entry
-// or picking its tangent term took 1.15 and 1.9 times the time of the
-// columns (SSE4), so there they go down the columns.
-constexpr bool kFloorsAlongRows = kLanes >= 8;
+// The ripple floors go along the rows only where a vector holds 8 lanes or
+// more, which measured faster than down the columns (with AVX2 0.9 and 0.75
+// of the time of the ripple and quarter ripple floors in patterns_bench); on
+// 4 lanes gathering each lane's table entry took 1.15 times the time of the
+// columns (SSE4), so there they go down the columns. The banded floor,
+// whose tangent terms each lane picks from a vector of four, goes along the
+// rows with 4 lanes too.
+constexpr bool kRipplesAlongRows = kLanes >= 8;
+constexpr bool kBandedAlongRows = kLanes >= 4;
 
 // The lanes' quotients i / (j + 1), on rows where the caller has shown them
-// to be 0..3 in every lane. The quotient of the single-precision division
-// truncates to i / (j + 1): i and j + 1 are whole numbers below 2^11, so a
-// quotient just short of a whole number stays more than 2^-21 of it away,
-// far beyond the division's rounding.
-HWY_INLINE IntVector small_quotients(const BlockLanes& b, size_t v, int j) {
-  const Reals reals;
-  const Ints ints;
-  return hn::ConvertTo(
-      ints, hn::Div(hn::Load(reals, b.real_column + v * kLanes), hn::Set(reals, float(j + 1))));
+// to be 0..3 in every lane, from the row's reciprocal (row_reciprocal).
+HWY_INLINE IntVector small_quotients(const BlockLanes& b, size_t v, uint32_t reciprocal) {
+  const Words words;
+  auto column = hn::BitCast(words, hn::Load(Ints(), b.column + v * kLanes));
+  return hn::BitCast(Ints(), hn::ShiftRight<kRowReciprocalBits>(
+                                 hn::Mul(column, hn::Set(words, reciprocal))));
 }
 
 // tan(q + 1) x 100 - 5 b, truncated, for the lanes' small quotients q and
 // b = 0..1599, worked out rather than read: 5 b is whole and tan(q + 1) x 100
 // is not, so the difference truncates to trunc(tan(q + 1) x 100) - 5 b, one
-// more where a positive tangent term falls below 5 b. Index q = 0..3: the
-// truncated tangent term and the largest 5 b it stays above (INT32_MAX for a
-// negative term).
+// more where a positive tangent term falls below 5 b. Index q = 0..3 (the
+// rest of each row unused): the truncated tangent term and the largest 5 b
+// it stays above (INT32_MAX for a negative term), each a vector that the
+// lanes' quotients pick from.
 struct FiveTimesTerms {
-  int32_t tangent[kSmallQuotients];
-  int32_t above[kSmallQuotients];
+  alignas(64) int32_t tangent[kBlockColumns];
+  alignas(64) int32_t above[kBlockColumns];
 };
 
 FiveTimesTerms five_times_terms() {
-  FiveTimesTerms terms;
+  FiveTimesTerms terms = {};
   for (int q = 0; q < kSmallQuotients; ++q) {
     terms.tangent[q] = hundred_tan_less_five_times(q + 1, 0);
     terms.above[q] = hundred_tan(q + 1) > 0.0 ? terms.tangent[q] : INT32_MAX;
@@ -343,20 +341,14 @@ FiveTimesTerms five_times_terms() {
   return terms;
 }
 
-// Entry q of the four, for each lane's q = 0..3.
-HWY_INLINE IntVector pick(const int32_t (&entries)[kSmallQuotients], IntVector q) {
-  const Ints ints;
-  IntVector picked = hn::Set(ints, entries[0]);
-  for (int n = 1; n < kSmallQuotients; ++n)
-    picked = hn::IfThenElse(hn::Eq(q, hn::Set(ints, n)), hn::Set(ints, entries[n]), picked);
-  return picked;
-}
-
-HWY_INLINE IntVector tangent_less_five_times(const FiveTimesTerms& terms, IntVector q,
+HWY_INLINE IntVector tangent_less_five_times(IntVector tangent, IntVector above, IntVector q,
                                              IntVector b) {
+  const Ints ints;
+  auto picks = hn::IndicesFromVec(ints, q);
   auto five_b = hn::Add(hn::ShiftLeft<2>(b), b);
-  auto difference = hn::Sub(pick(terms.tangent, q), five_b);
-  return hn::Sub(difference, hn::VecFromMask(Ints(), hn::Gt(five_b, pick(terms.above, q))));
+  auto difference = hn::Sub(hn::TableLookupLanes(tangent, picks), five_b);
+  return hn::Sub(difference,
+                 hn::VecFromMask(ints, hn::Gt(five_b, hn::TableLookupLanes(above, picks))));
 }
 
 // The first row from which every lane's i / (j + 1) is at most 3.
@@ -366,7 +358,7 @@ int small_quotients_from(const BlockSpans& spans) {
 
 // The ripple floors' rows (bits xored in, m = i & (j >> shift)) or the
 // banded floor's (bits masked, m = (2 j) & i, row j & row_mask, some rows
-// left out).
+// left out: a row whose every lane is left out is passed over whole).
 template <bool kBanded>
 void floor_rows(uint32_t* out, size_t stride, const BlockSpans& spans, int shift, uint32_t bits,
                 uint32_t row_mask) {
@@ -375,11 +367,15 @@ void floor_rows(uint32_t* out, size_t stride, const BlockSpans& spans, int shift
   RowKinds rows = row_kinds(spans);
   int small_from = small_quotients_from(spans);
   FiveTimesTerms terms = kBanded ? five_times_terms() : FiveTimesTerms{};
+  const auto tangent = hn::Load(ints, terms.tangent);
+  const auto above = hn::Load(ints, terms.above);
   const int32_t* ripple_table = &pattern_tables.tan_less_atan[0][0];
   for (int j = rows.head_first; j < rows.tail_end; ++j) {
+    bool bands_skip = kBanded && (j & 2) == 0;  // lanes whose span holds j + 2 leave j out
+    if (bands_skip && j + 2 < rows.whole_end) continue;
     uint32_t* row_out = out + (kBanded ? uint32_t(j) & row_mask : uint32_t(j)) * stride;
     auto left_out = [&](int c) {
-      return j < b.first[c] || j >= b.end[c] || (kBanded && (j & 2) == 0 && j + 2 < b.end[c]);
+      return j < b.first[c] || j >= b.end[c] || (bands_skip && j + 2 < b.end[c]);
     };
     if (j < small_from) {
       for (int c = 0; c < kBlockColumns; ++c) {
@@ -390,36 +386,43 @@ void floor_rows(uint32_t* out, size_t stride, const BlockSpans& spans, int shift
       }
       continue;
     }
+    bool whole = j >= rows.whole_first && j < rows.whole_end && !bands_skip;
+    uint32_t reciprocal = row_reciprocal(j);
     for (size_t v = 0; v < kVectors; ++v) {
-      IntMask drawn = inside_span(b, v, j);
-      if (kBanded && (j & 2) == 0)
-        drawn = hn::AndNot(hn::Lt(hn::Set(ints, j + 2), hn::Load(ints, b.end + v * kLanes)), drawn);
       auto column = hn::Load(ints, b.column + v * kLanes);
-      IntVector q = small_quotients(b, v, j);
+      IntVector q = small_quotients(b, v, reciprocal);
       IntVector pixels;
       if (kBanded) {
         auto m = hn::And(hn::Set(ints, 2 * j), column);
-        pixels = hn::And(tangent_less_five_times(terms, q, m), hn::Set(ints, int32_t(bits)));
+        pixels = hn::And(tangent_less_five_times(tangent, above, q, m),
+                         hn::Set(ints, int32_t(bits)));
       } else {
         auto m = hn::And(column, hn::Set(ints, j >> shift));
         auto index = hn::Add(hn::Mul(q, hn::Set(ints, kArctangentArguments)), m);
         pixels = hn::Xor(hn::GatherIndex(ints, ripple_table, index), hn::Set(ints, int32_t(bits)));
       }
       int32_t* at = reinterpret_cast<int32_t*>(row_out) + v * kLanes;
-      hn::StoreU(hn::IfThenElse(drawn, pixels, hn::LoadU(ints, at)), ints, at);
+      if (!whole) {
+        IntMask drawn = inside_span(b, v, j);
+        if (bands_skip)
+          drawn =
+              hn::AndNot(hn::Lt(hn::Set(ints, j + 2), hn::Load(ints, b.end + v * kLanes)), drawn);
+        pixels = hn::IfThenElse(drawn, pixels, hn::LoadU(ints, at));
+      }
+      hn::StoreU(pixels, ints, at);
     }
   }
 }
 
 bool RippleRows(uint32_t* out, size_t stride, const BlockSpans& spans, int shift, uint32_t key) {
-  if (!kFloorsAlongRows) return false;
+  if (!kRipplesAlongRows) return false;
   floor_rows<false>(out, stride, spans, shift, key, 0);
   return true;
 }
 
 bool BandedRows(uint32_t* out, size_t stride, const BlockSpans& spans, uint32_t mask,
                 uint32_t row_mask) {
-  if (!kFloorsAlongRows) return false;
+  if (!kBandedAlongRows) return false;
   floor_rows<true>(out, stride, spans, 0, mask, row_mask);
   return true;
 }

@@ -58,6 +58,15 @@ inline int column_over_row(int i, int j) {
   return int((uint64_t(i) * pattern_tables.reciprocal[j]) >> 32);
 }
 
+// i / (j + 1) for columns i = 0..1599 and rows j = 0..899 in 32-bit lanes:
+// (i x m) >> 21 with m = floor(2^21 / (j + 1)) + 1 (the table's reciprocal
+// shifted down, the floor of a floor) equals the quotient, as above, since
+// i x (j + 1) < 2^21; and i x m stays below 2^32.
+constexpr int kRowReciprocalBits = 21;
+inline uint32_t row_reciprocal(int j) {
+  return uint32_t((pattern_tables.reciprocal[j] - 1) >> (32 - kRowReciprocalBits)) + 1;
+}
+
 // Cuts rows first_row .. end_row - 1 of column i (0..1599) into runs over
 // which i / (j + 1) holds, and calls rows(n, from, to) for each with
 // n = i / (j + 1) + 1 on rows from .. to - 1. A quotient q >= 1 holds while

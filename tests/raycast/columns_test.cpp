@@ -499,6 +499,20 @@ TEST(Patterns, FastSineEqualsTheLibrary) {
   check(-40.0f, -32.0f, 16);
 }
 
+// Both divisions by a row's reciprocal, the 64-bit one and the one of 32-bit
+// lanes, give i / (j + 1) for every column i and row j.
+TEST(Patterns, ReciprocalsDivideEveryColumnByEveryRow) {
+  prepare_pattern_tables();
+  for (int j = 0; j < kFrameHeight; ++j) {
+    uint32_t m = row_reciprocal(j);
+    for (int i = 0; i < kFrameWidth; ++i) {
+      ASSERT_EQ(column_over_row(i, j), i / (j + 1)) << i << " / " << j + 1;
+      ASSERT_EQ((uint32_t(i) * m) >> kRowReciprocalBits, uint32_t(i / (j + 1)))
+          << i << " / " << j + 1;
+    }
+  }
+}
+
 // The sine rows of the frame's last block with every float divisor from 1
 // to 1.0625, with every vector target: each lane's argument sweeps its share of the far
 // end (-7994 .. -7450), where the polynomial reduces by pi the most.
