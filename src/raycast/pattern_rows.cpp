@@ -429,46 +429,46 @@ bool BandedRows(uint32_t* out, size_t stride, const BlockSpans& spans, uint32_t 
 
 #if HWY_HAVE_FLOAT64
 // The tangent skies' sky indices, as many a vector as the target holds
-// doubles, up to 8; their angles in double precision as the formula has
+// doubles, up to 8; their offsets in double precision as the formula has
 // them. (Highway's WebAssembly target holds no doubles: there every index
 // goes one by one.)
 using Doubles = hn::CappedTag<double, 8>;
 using SkyInts = hn::Rebind<int32_t, Doubles>;
 constexpr int kSkyLanes = int(hn::MaxLanes(Doubles()));
 
-// Sky indices k .. k + kSkyLanes - 1 of column i: the memo's angles
-// compared lane by lane (a lane whose angle differs, NaN included, asks
-// twice_tangent, which remembers it), and the pixels scattered to their
-// rows in index order, the later index last where two land on one row.
+// Sky indices k .. k + kSkyLanes - 1 of column i: the memo's offsets
+// compared lane by lane (a lane whose offset differs asks twice_tangent,
+// which remembers it), and the pixels scattered to their rows in index
+// order, the later index last where two land on one row.
 HWY_INLINE void sky_vector(uint32_t* pixels, size_t stride, int i, int k, TangentColumn memo,
-                           double tenth, const PatternFrame& frame, uint32_t flip,
-                           uint32_t keep) {
+                           double tenth, uint32_t flip, uint32_t keep) {
   const Doubles doubles;
   const SkyInts ints;
-  auto indices = hn::Iota(ints, k);
-  auto half_index = hn::Mul(hn::Set(doubles, 0.5), hn::PromoteTo(doubles, indices));
-  auto angles = hn::Add(hn::Set(doubles, frame.sky_base),
-                        hn::Mul(hn::Set(doubles, frame.sky_swing),
-                                hn::Div(hn::Mul(hn::Sub(half_index, hn::Set(doubles, tenth)),
-                                                hn::Set(doubles, 20.0)),
-                                        hn::Set(doubles, 25.0))));
-  auto changed = hn::Not(hn::Eq(angles, hn::LoadU(doubles, memo.angle + k)));
+  auto indices = hn::Add(hn::Set(ints, k), hn::Iota(ints, 0));
+  auto offsets = hn::Sub(hn::Mul(hn::Set(doubles, 0.5), hn::PromoteTo(doubles, indices)),
+                         hn::Set(doubles, tenth));
+  auto changed = hn::Not(hn::Eq(offsets, hn::LoadU(doubles, memo.offset + k)));
   if (!hn::AllFalse(doubles, changed)) {
     const hn::RebindToSigned<Doubles> longs;
-    alignas(64) double angle[kSkyLanes];
+    alignas(64) double offset[kSkyLanes];
     alignas(64) int64_t asked[kSkyLanes];
-    hn::Store(angles, doubles, angle);
+    hn::Store(offsets, doubles, offset);
     hn::Store(hn::BitCast(longs, hn::VecFromMask(doubles, changed)), longs, asked);
     for (int lane = 0; lane < kSkyLanes; ++lane)
-      if (asked[lane]) twice_tangent(angle[lane], k + lane, i);
+      if (asked[lane]) twice_tangent(offset[lane], k + lane, i);
   }
   auto values = hn::LoadU(ints, memo.value + k);
   auto rows = hn::Sub(hn::ShiftLeft<1>(indices),
                       hn::And(hn::ShiftRight<1>(indices), hn::Set(ints, i / 2)));
   auto words =
       hn::And(hn::Xor(values, hn::Set(ints, int32_t(flip))), hn::Set(ints, int32_t(keep)));
-  hn::ScatterIndex(words, ints, reinterpret_cast<int32_t*>(pixels),
-                   hn::Mul(rows, hn::Set(ints, int32_t(stride))));
+  // stored lane by lane, the lanes unrolled (as a loop, its own steps were
+  // half of the scatter's)
+  alignas(64) int32_t word[kSkyLanes], at[kSkyLanes];
+  hn::Store(words, ints, word);
+  hn::Store(hn::Mul(rows, hn::Set(ints, int32_t(stride))), ints, at);
+#pragma GCC unroll 8
+  for (int lane = 0; lane < kSkyLanes; ++lane) pixels[at[lane]] = uint32_t(word[lane]);
 }
 #endif
 
@@ -476,24 +476,25 @@ HWY_INLINE void sky_vector(uint32_t* pixels, size_t stride, int i, int k, Tangen
 // by one. Kept out of line: inlined into the loop over the block's columns,
 // the sky's inner loop ran short of registers (about a fifth slower).
 HWY_NOINLINE void sky_column(uint32_t* pixels, size_t stride, int i, int first, int end,
-                             const PatternFrame& frame, uint32_t flip, uint32_t keep) {
+                             uint32_t flip, uint32_t keep) {
   double tenth = 0.1 * i;
   int k = first;
 #if HWY_HAVE_FLOAT64
   TangentColumn memo = tangent_column(i);
   for (; k + kSkyLanes <= end; k += kSkyLanes)
-    sky_vector(pixels, stride, i, k, memo, tenth, frame, flip, keep);
+    sky_vector(pixels, stride, i, k, memo, tenth, flip, keep);
 #endif
   for (; k < end; ++k)
     pixels[sky_row(k, i) * stride] =
-        (uint32_t(twice_tangent(sky_angle(frame, k, tenth), k, i)) ^ flip) & keep;
+        (uint32_t(twice_tangent(sky_offset(k, tenth), k, i)) ^ flip) & keep;
 }
 
 void TangentSkyRows(uint32_t* out, size_t stride, const BlockSpans& spans,
                     const PatternFrame& frame, uint32_t flip, uint32_t keep) {
+  tangent_memo_for(frame.sky_base, frame.sky_swing);
   for (int c = 0; c < kBlockColumns; ++c)
     sky_column(out + c, stride, spans.first_column + c, spans.first[c],
-               std::min(spans.end[c], kSkyRows), frame, flip, keep);
+               std::min(spans.end[c], kSkyRows), flip, keep);
 }
 
 }  // namespace HWY_NAMESPACE

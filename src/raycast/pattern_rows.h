@@ -31,8 +31,8 @@ void sine_wave_rows(uint32_t* out, size_t stride, const BlockSpans& spans,
                     const PatternFrame& frame, const uint32_t* keys);
 
 // The tangent skies: for each lane c (screen column i) and each sky index k
-// of its span below 450, in order of k,
-// (twice_tangent(sky_angle(frame, k, 0.1 i), k, i) ^ flip) & keep to
+// of its span below 450, in order of k, (2 tan(sky_angle(frame.sky_base,
+// frame.sky_swing, sky_offset(k, 0.1 i))), truncated, ^ flip) & keep to
 // out[sky_row(k, i) x stride + c].
 void tangent_sky_rows(uint32_t* out, size_t stride, const BlockSpans& spans,
                       const PatternFrame& frame, uint32_t flip, uint32_t keep);

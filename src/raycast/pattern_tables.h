@@ -9,6 +9,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
+#include <limits>
 
 #include "common/framebuffer.h"
 #include "common/numeric.h"
@@ -149,39 +151,63 @@ inline int32_t fifty_sine(float u) {
   return to_int32(50.0 * std::sin(double(u)));
 }
 
-// The sky's tangents by diagonal 5k - i, one memo per thread; each slot
-// keeps the last angle seen. Pixel (i, k) shares its diagonal with (i - 5,
-// k - 1); the slots are laid out by (1599 - i) mod 5 and then along the
-// diagonals, so that one column walks one stretch of memory. A zeroed slot
-// holds angle 0, whose value is 0, so the memo needs no set-up.
+// The tangent skies' angle for sky index k of column i: base + swing x
+// (offset x 20 / 25) with offset = 0.5 k - 0.1 i, in double precision (base
+// r / 150 and swing sin(0.001 r), the frame's).
+inline double sky_offset(int k, double tenth) { return 0.5 * k - tenth; }
+inline double sky_angle(double base, double swing, double offset) {
+  return base + swing * (offset * 20.0 / 25.0);
+}
+
+// The sky's tangents by diagonal 5k - i, one memo per thread, for one
+// frame's base and swing; each slot keeps the last offset seen and its
+// value, since within a frame the angle follows from the offset alone.
+// Pixel (i, k) shares its diagonal with (i - 5, k - 1), whose offset is
+// mostly the very same; the slots are laid out by (1599 - i) mod 5 and then
+// along the diagonals, so that one column walks one stretch of memory. A
+// zeroed memo belongs to base and swing 0, whose every angle is 0 and its
+// value 0, so the memo needs no set-up.
 struct TangentMemo {
-  double angle[kSkyPhases][kSkyPhaseSlots];  // [(1599 - i) mod 5][k + (1599 - i) / 5]
+  double base;
+  double swing;
+  double offset[kSkyPhases][kSkyPhaseSlots];  // [(1599 - i) mod 5][k + (1599 - i) / 5]
   int32_t value[kSkyPhases][kSkyPhaseSlots];
 };
 inline thread_local TangentMemo tangent_memo;
 
+// Makes the calling thread's memo one of base and swing: a memo of other
+// ones forgets its offsets (NaN, which equals none).
+inline void tangent_memo_for(double base, double swing) {
+  TangentMemo& memo = tangent_memo;
+  if (memo.base == base && memo.swing == swing) return;
+  for (double(&phase)[kSkyPhaseSlots] : memo.offset)
+    std::fill(std::begin(phase), std::end(phase), std::numeric_limits<double>::quiet_NaN());
+  memo.base = base;
+  memo.swing = swing;
+}
+
 // Column i's memo slots, sky indices k = 0..449 side by side from these.
 struct TangentColumn {
-  double* angle;
+  double* offset;
   int32_t* value;
 };
 
 inline TangentColumn tangent_column(int i) {
   int phase = (kFrameWidth - 1 - i) % kSkyPhases;
   int offset = (kFrameWidth - 1 - i) / kSkyPhases;
-  return {tangent_memo.angle[phase] + offset, tangent_memo.value[phase] + offset};
+  return {tangent_memo.offset[phase] + offset, tangent_memo.value[phase] + offset};
 }
 
-// 2 tan(angle), truncated toward zero, remembered in the calling thread's
-// slot for sky index k (0..449) of column i (0..1599), where neighbouring
-// pixels along a diagonal often repeat the very same angle.
-inline int32_t twice_tangent(double angle, int k, int i) {
+// 2 tan(sky_angle(memo's base, swing, offset)), truncated toward zero,
+// remembered in the calling thread's slot for sky index k (0..449) of
+// column i (0..1599).
+inline int32_t twice_tangent(double offset, int k, int i) {
   TangentColumn column = tangent_column(i);
-  double& seen = column.angle[k];
+  double& seen = column.offset[k];
   int32_t& value = column.value[k];
-  if (seen != angle) {
-    seen = angle;
-    value = to_int32(2.0 * std::tan(angle));
+  if (seen != offset) {
+    seen = offset;
+    value = to_int32(2.0 * std::tan(sky_angle(tangent_memo.base, tangent_memo.swing, offset)));
   }
   return value;
 }

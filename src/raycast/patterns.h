@@ -33,13 +33,6 @@ struct BlockSpans {
   int end[kBlockColumns];
 };
 
-// The tangent skies' angle for sky index k of a column, tenth = 0.1 x the
-// column, in double precision: r / 150 + sin(0.001 r) x ((0.5 k - 0.1 i) x
-// 20 / 25).
-inline double sky_angle(const PatternFrame& frame, int k, double tenth) {
-  return frame.sky_base + frame.sky_swing * ((0.5 * k - tenth) * 20.0 / 25.0);
-}
-
 // The row sky index k of column i lands on: 2k - ((k / 2) & (i / 2)),
 // between 1.5k and 2k, so the pattern is stretched over up to twice the
 // sky's height; indices below 450 keep it inside the frame.
