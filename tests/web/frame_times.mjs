@@ -10,10 +10,7 @@
 //
 // usage: node frame_times.mjs, with WEB_URL (where build-web/ is served) in
 // the environment.
-import fs from 'node:fs';
-import os from 'node:os';
-import path from 'node:path';
-import puppeteer from 'puppeteer-core';
+import { launchChromium } from './chromium.mjs';
 
 async function drawShow(browser) {
   const page = await browser.newPage();
@@ -24,13 +21,7 @@ async function drawShow(browser) {
   return lines;
 }
 
-const browser = await puppeteer.launch({
-  executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-  userDataDir: fs.mkdtempSync(path.join(os.tmpdir(), 'jubra-chromium-')),
-  args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-component-update',
-         '--disable-sync', '--no-first-run'],
-  protocolTimeout: 600000,
-});
+const browser = await launchChromium();
 const runs = [];
 for (let run = 0; run < (Number(process.env.RUNS) || 3); ++run) runs.push(await drawShow(browser));
 await browser.close();

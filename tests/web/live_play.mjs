@@ -13,26 +13,14 @@
 //
 // usage: node live_play.mjs, with WEB_URL (where build-web/ is served) in the
 // environment.
-import fs from 'node:fs';
 import os from 'node:os';
-import path from 'node:path';
-import puppeteer from 'puppeteer-core';
+import { launchChromium } from './chromium.mjs';
 
 const address = process.env.WEB_URL;
 const start = Number(process.env.START || 0);
 const seconds = Number(process.env.SECONDS || 126 - start);
 const oneThread = process.env.THREADS === '0';
 
-function launch() {
-  return puppeteer.launch({
-    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-    userDataDir: fs.mkdtempSync(path.join(os.tmpdir(), 'jubra-chromium-')),
-    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--disable-background-networking',
-           '--disable-component-update', '--disable-sync', '--no-first-run', '--window-size=1280,720'],
-    defaultViewport: { width: 1280, height: 720 },
-    protocolTimeout: 600000,
-  });
-}
 
 async function open(browser, query, network) {
   const page = await browser.newPage();
@@ -45,7 +33,7 @@ async function open(browser, query, network) {
 
 // Navigation to Play offered, in a fresh browser (nothing cached).
 async function startUp(network) {
-  const browser = await launch();
+  const browser = await launchChromium();
   const page = await open(browser, '', network);
   const ms = await page.evaluate(() => window.showPage.readyMs);
   await browser.close();
@@ -62,7 +50,7 @@ const percentile = (values, p) => {
 };
 
 async function play(throttle) {
-  const browser = await launch();
+  const browser = await launchChromium();
   const page = await open(browser, `?start=${start}`);
   const client = await page.createCDPSession();
   await client.send('Emulation.setCPUThrottlingRate', { rate: throttle });

@@ -16,9 +16,8 @@
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
-import os from 'node:os';
 import path from 'node:path';
-import puppeteer from 'puppeteer-core';
+import { launchChromium } from './chromium.mjs';
 
 const address = process.env.WEB_URL;
 const nativeHashes = process.env.NATIVE_HASHES;
@@ -27,18 +26,8 @@ const nativeHashes60 = process.env.NATIVE_HASHES_60;
 const screenshots = process.env.WEB_SCREENSHOTS || '';
 let browser;
 
-function launch(extraArgs = []) {
-  return puppeteer.launch({
-    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-    userDataDir: fs.mkdtempSync(path.join(os.tmpdir(), 'jubra-chromium-')),
-    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--disable-background-networking',
-           '--disable-component-update', '--disable-sync', '--no-first-run', '--window-size=1280,720', ...extraArgs],
-    defaultViewport: { width: 1280, height: 720 },
-  });
-}
-
 before(async () => {
-  browser = await launch();
+  browser = await launchChromium();
 });
 
 after(async () => {
@@ -247,7 +236,7 @@ const pause = (ms) => new Promise((done) => setTimeout(done, ms));
 test('live, at any refresh rate, frames are demo-capture\'s at their moments, in step with the music', async () => {
   const native = new Map(fs.readFileSync(nativeHashes60, 'utf8').trim().split('\n').filter((l) => l.startsWith('frame '))
     .map((line) => { const f = line.split(' '); return [Number(f[1]), f[7]]; }));
-  const unlimited = await launch(['--disable-frame-rate-limit', '--disable-gpu-vsync']);
+  const unlimited = await launchChromium(['--disable-frame-rate-limit', '--disable-gpu-vsync']);
   for (const hz of [0, 144, 40]) {
     const { page, errors } = await open('?start=21', hz ? [refreshRate, hz] : undefined, unlimited);
     await page.waitForSelector('#play:not([disabled])', { timeout: 60000 });

@@ -8,24 +8,16 @@
 // usage: node --test player_test.mjs, with WEB_URL (where the bundle is served).
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
-import fs from 'node:fs';
 import http from 'node:http';
-import os from 'node:os';
 import path from 'node:path';
-import puppeteer from 'puppeteer-core';
+import { launchChromium } from './chromium.mjs';
 
 const address = process.env.WEB_URL;
 const screenshots = process.env.WEB_SCREENSHOTS || '';
 let browser;
 
 before(async () => {
-  browser = await puppeteer.launch({
-    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-    userDataDir: fs.mkdtempSync(path.join(os.tmpdir(), 'jubra-chromium-')),
-    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--disable-background-networking',
-           '--disable-component-update', '--disable-sync', '--no-first-run', '--window-size=1280,720'],
-    defaultViewport: { width: 1280, height: 720 },
-  });
+  browser = await launchChromium();
 });
 
 after(async () => {

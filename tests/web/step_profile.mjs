@@ -11,23 +11,14 @@
 //
 // usage: node step_profile.mjs, with WEB_URL (where build-web/ is served) in
 // the environment.
-import fs from 'node:fs';
 import os from 'node:os';
-import path from 'node:path';
-import puppeteer from 'puppeteer-core';
+import { launchChromium } from './chromium.mjs';
 
 const start = Number(process.env.START || 20);
 const seconds = Number(process.env.SECONDS || 10);
 const shown = Number(process.env.TOP || 20);
 
-const browser = await puppeteer.launch({
-  executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-  userDataDir: fs.mkdtempSync(path.join(os.tmpdir(), 'jubra-chromium-')),
-  args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--disable-background-networking',
-         '--disable-component-update', '--disable-sync', '--no-first-run', '--window-size=1280,720'],
-  defaultViewport: { width: 1280, height: 720 },
-  protocolTimeout: 600000,
-});
+const browser = await launchChromium();
 const page = await browser.newPage();
 if (process.env.THREADS === '0')
   await page.evaluateOnNewDocument(() => Object.defineProperty(window, 'crossOriginIsolated', { value: false }));
